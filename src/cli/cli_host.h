@@ -1,0 +1,49 @@
+// The command line as a conversion host: fields come from the options, status
+// texts go to standard output (one line each, or a live line on a terminal) and
+// error boxes to standard error.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "conversion/conversion_host.h"
+
+namespace tarnimex {
+
+struct CliFields {
+    std::string key, secondKey, decimals, threshold, maxStep;
+    bool limit = false;
+    double alarmStep = 50.0;
+    std::string alarmSymbol = "!!";
+};
+
+class CliHost : public ConversionHost {
+public:
+    CliHost(CliFields fields, std::ostream& out, std::ostream& err, bool terminal, bool quiet)
+        : fields_(std::move(fields)), out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
+    ~CliHost() override;
+
+    std::string FieldText(HostField field) override;
+    void SetFieldText(HostField field, const std::string& text) override;
+    bool LimitChecked() override { return fields_.limit; }
+    double AlarmStep() override { return fields_.alarmStep; }
+    std::string SymbolOfAlarm() override { return fields_.alarmSymbol; }
+    void SetStatus(const std::string& text) override;
+    void ProcessEvents() override {}
+    void SetBusyCursor(bool) override {}
+    void ShowError(const std::string& text, const std::string& detail) override;
+    void Pause500ms() override {}
+
+    // Ends a live terminal line before other output.
+    void EndLiveLine();
+
+private:
+    CliFields fields_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool terminal_;
+    bool quiet_;
+    bool liveLine_ = false;
+};
+
+}  // namespace tarnimex

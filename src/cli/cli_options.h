@@ -1,0 +1,35 @@
+// Command-line options of tarnimex-convert.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnimex {
+
+struct CliOptions {
+    std::string key = "$GPTXT";
+    std::string secondKey = "RMC delay";
+    std::string decimals = "Auto";  // the text the decimals list would show
+    bool limit = false;
+    std::string threshold = "0.2";
+    std::string maxStep = "10.0";
+    std::optional<std::string> alarmStep;    // default "50.0"
+    std::optional<std::string> alarmSymbol;  // default "!!"
+    std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
+    std::optional<std::string> settingsFile;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> logs;
+    // Options given on the command line, so that they win over a settings file.
+    std::vector<std::string> given;
+    bool Given(const std::string& name) const;
+};
+
+// Parses argv[1..]; on a usage error returns false with a message.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+std::string CliUsage();
+
+}  // namespace tarnimex

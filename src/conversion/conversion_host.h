@@ -1,0 +1,48 @@
+// What a conversion run needs of its host: the window, the command line or a
+// test. The run reads the input fields, writes the status line and lets the host
+// handle its pending events at fixed points.
+#pragma once
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+
+namespace tarnimex {
+
+enum class HostField { Key, SecKey, SecDec, TimeDiff, MaxStep };
+
+class ConversionHost {
+public:
+    virtual ~ConversionHost() = default;
+
+    // Current text of an input field; SecDec gives the selected item's text
+    // ("Auto", "0" .. "3"), empty when none is selected.
+    virtual std::string FieldText(HostField field) = 0;
+    virtual void SetFieldText(HostField field, const std::string& text) = 0;
+    // Read once per accepted report, so a change takes effect within the run.
+    virtual bool LimitChecked() = 0;
+    // Read at every use; an alarm step of 0 or less marks no alarms.
+    virtual double AlarmStep() = 0;
+    virtual std::string SymbolOfAlarm() = 0;
+
+    virtual void SetStatus(const std::string& text) = 0;
+    virtual void ProcessEvents() = 0;
+    virtual void SetBusyCursor(bool busy) = 0;
+    // A modal error box with one OK button. The detail (the system's reason,
+    // when there is one) is not part of the box's text.
+    virtual void ShowError(const std::string& text, const std::string& detail) = 0;
+    virtual void Pause500ms() = 0;
+};
+
+// The process's one abort flag: set by Escape, a close request or Ctrl-C,
+// cleared when a run starts, tested before each log and each line.
+extern std::atomic<bool> AbortRequested;
+
+// A file error that ends the whole run: the CSV could not be written, or the
+// log could not be read. The message names the path and the system's reason.
+class IoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace tarnimex

@@ -1,0 +1,308 @@
+// One conversion run: for each log of the list, every key sentence whose field
+// 5 matches the second key is a report (field 6 the RMC date-time, field 7 the
+// delay). Reports become CSV rows, all of them or, with Limiting, those around
+// changes of the delay; the first and last report of a stretch over the alarm
+// step carry the alarm mark.
+#include "conversion_run.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "csv_file.h"
+#include "general_number.h"
+#include "output_rows.h"
+#include "sentence.h"
+#include "time_stamp.h"
+
+namespace tarnimex {
+
+std::atomic<bool> AbortRequested{false};
+
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "\\:/";
+#else
+constexpr std::string_view kSeparators = "/";
+#endif
+
+// Numbers inside sentence fields are written with a point whatever the locale.
+constexpr std::string_view kFieldDecimal = ".";
+
+// The report sentence starting at the front of text: it ends at the first CR,
+// LF or "$" after the key, so a second report or residue on the same line is
+// not taken into its fields.
+std::size_t SentenceEnd(std::string_view text, std::size_t keyLength) {
+    for (std::size_t i = keyLength; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n' || c == '$') return i;
+    }
+    return text.size();
+}
+
+std::size_t FindKey(std::string_view line, std::string_view key, std::size_t from) {
+    return key.empty() ? std::string_view::npos : line.find(key, from);
+}
+
+std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
+    const double percent = size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 1);
+    std::string text;
+    for (const char* p = buffer; p != result.ptr; ++p) {
+        if (*p == '.') text += decimal;
+        else text += *p;
+    }
+    while (text.size() < 3) text.insert(text.begin(), ' ');
+    return text;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// The working record of one log.
+class ConversionState {
+public:
+    ConversionState(ConversionHost& host, const RegionalFormat& regional, const TextEncoding& encoding)
+        : host_(host), regional_(regional), encoding_(encoding) {}
+
+    std::string SentenceKey;
+    std::string SecondKey;
+    int SecondDecimals = -1;
+    double ThresholdTime = 0;
+    double MaxTimeStep = 0;  // in days while reading
+    std::int64_t LineCount = 0;
+    OutputRows OutputLines;
+    double MaxDelay = -1e10;
+    double MinDelay = 1e10;
+
+    void HandleLine(std::string_view line) {
+        std::size_t pos = FindKey(line, SentenceKey, 0);
+        while (pos != std::string_view::npos) {
+            const std::string_view rest = line.substr(pos);
+            const std::size_t end = SentenceEnd(rest, SentenceKey.size());
+            SplitSentence(rest.substr(0, end), fields_);
+            if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
+            const std::size_t next = pos + (end < 7 ? end : 7);
+            if (next >= line.size()) break;
+            pos = FindKey(line, SentenceKey, next);
+        }
+    }
+
+    std::int64_t RowCount() const { return OutputLines.Count(); }
+
+private:
+    void HandleAccepted() {
+        const std::string_view delayText = fields_[7];
+        const std::string_view timeText = fields_[6];
+        const double delay = ParseFloat(delayText, kFieldDecimal);
+        const double time = ParseTimeStamp(timeText, regional_);
+        const double utc = time - delay / 86400.0;
+        if (delay > MaxDelay) MaxDelay = delay;
+        if (delay < MinDelay) MinDelay = delay;
+        const double diff = delay - prevDelay_;
+        const bool bigStep = std::fabs(utc - lastRowUtc_) >= MaxTimeStep;
+        const bool limit = host_.LimitChecked();
+        const bool emitted = !limit || std::fabs(diff) >= ThresholdTime || bigStep;
+        if (emitted) {
+            const double alarmStep = host_.AlarmStep();
+            const bool over = alarmStep > 0 && std::fabs(delay) > alarmStep;
+            const bool prevOver = alarmStep > 0 && std::fabs(prevDelay_) >= alarmStep;
+            const bool prevSkipped = !prevEmitted_ && !bigStep;
+            if (over == prevOver || over) {
+                if (prevSkipped) AddOutputLine(prevTime_, prevDelay_, prevDelayText_, {});
+                AddOutputLine(time, delay, delayText, over && !prevOver ? Symbol() : std::string_view{});
+            } else {
+                // The end of an alarm stretch: the previous report carries the mark.
+                if (prevEmitted_) OutputLines.RemoveLast();
+                AddOutputLine(prevTime_, prevDelay_, prevDelayText_, Symbol());
+                AddOutputLine(time, delay, delayText, {});
+            }
+            lastRowUtc_ = utc;
+        }
+        prevEmitted_ = emitted;
+        prevDelay_ = delay;
+        prevTime_ = time;
+        prevDelayText_.assign(delayText);
+    }
+
+    std::string_view Symbol() {
+        std::string symbol = host_.SymbolOfAlarm();
+        if (symbol != symbolSource_) {
+            symbolSource_ = symbol;
+            symbolEncoded_ = EncodeText(symbol, encoding_);
+        }
+        return symbolEncoded_;
+    }
+
+    // A row of a report: RMC time, UTC time, the delay as written, the mark.
+    void AddOutputLine(double time, double delay, std::string_view delayText, std::string_view mark) {
+        row_.clear();
+        AppendTimeStamp(row_, time, SecondDecimals, regional_);
+        row_ += ',';
+        AppendTimeStamp(row_, time - delay / 86400.0, SecondDecimals, regional_);
+        row_ += ',';
+        row_ += delayText;
+        if (!mark.empty()) {
+            row_ += ',';
+            row_ += mark;
+        }
+        OutputLines.Append(row_);
+    }
+
+    ConversionHost& host_;
+    const RegionalFormat& regional_;
+    const TextEncoding& encoding_;
+    SentenceFields fields_;
+    double prevDelay_ = 0;
+    double prevTime_ = 0;
+    std::string prevDelayText_;
+    double lastRowUtc_ = 0;
+    bool prevEmitted_ = true;
+    std::string row_;
+    std::string symbolSource_;
+    std::string symbolEncoded_;
+};
+
+// Restores the normal cursor however the log's conversion ends.
+class BusyCursor {
+public:
+    explicit BusyCursor(ConversionHost& host) : host_(host) { host_.SetBusyCursor(true); }
+    ~BusyCursor() { host_.SetBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    ConversionHost& host_;
+};
+
+}  // namespace
+
+std::string CsvFileName(std::string_view logName) {
+    const std::size_t dot = logName.rfind('.');
+    if (dot != std::string_view::npos &&
+        logName.find_first_of(kSeparators, dot + 1) == std::string_view::npos) {
+        return std::string(logName.substr(0, dot)) + ".csv";
+    }
+    return std::string(logName) + ".csv";
+}
+
+Converter::Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
+                     LogReader::Mode mode)
+    : host_(host), regional_(std::move(regional)), encoding_(std::move(encoding)), reader_(mode) {}
+
+void Converter::ConvertFiles(std::string_view list) {
+    struct Guard {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{running_};
+    running_ = true;
+    AbortRequested = false;
+    bool more = !list.empty();
+    while (more && !AbortRequested) {
+        const std::size_t semicolon = list.find(';');
+        std::string_view entry = list.substr(0, semicolon);
+        if (semicolon == std::string_view::npos) {
+            more = false;
+        } else {
+            list.remove_prefix(semicolon + 1);
+            more = !list.empty();
+        }
+        ConvertFile(Trim(entry));
+    }
+    if (AbortRequested) host_.SetStatus("Aborted by user!");
+}
+
+void Converter::ConvertFile(std::string_view nameView) {
+    const std::string name(nameView);
+    ConversionState state(host_, regional_, encoding_);
+    const std::string decimal = regional_.decimalSeparator;
+    state.MaxTimeStep = ParseFloat(host_.FieldText(HostField::MaxStep), decimal);
+    state.ThresholdTime = ParseFloat(host_.FieldText(HostField::TimeDiff), decimal);
+    state.SentenceKey = std::string(Trim(host_.FieldText(HostField::Key)));
+    state.SecondKey = std::string(Trim(host_.FieldText(HostField::SecKey)));
+    if (state.MaxTimeStep == 0) {
+        state.MaxTimeStep = 0.2;
+        host_.SetFieldText(HostField::MaxStep, "0.2");
+    }
+    if (state.ThresholdTime == 0) {
+        state.ThresholdTime = 1.0;
+        host_.SetFieldText(HostField::TimeDiff, "1.0");
+    }
+
+    std::string reason;
+    if (!reader_.OpenLogFile(name, &reason)) {
+        ++failedEntries_;
+        host_.SetStatus("Error!");
+        host_.ShowError("Can not Open: " + name, reason);
+        return;
+    }
+    const std::string csvName = CsvFileName(name);
+    if (SameFile(csvName, name)) {
+        // The output would overwrite the log it is made from.
+        reader_.Close();
+        ++failedEntries_;
+        host_.SetStatus("Error!");
+        host_.ShowError("Can not Convert: " + name,
+                        "The log has the extension .csv; its output would overwrite it.");
+        return;
+    }
+    host_.SetStatus(name);
+    host_.ProcessEvents();
+
+    const std::string decimals = host_.FieldText(HostField::SecDec);
+    state.SecondDecimals = decimals.size() <= 2 ? ParseInt(decimals) : -1;
+    BusyCursor cursor(host_);
+    state.MaxTimeStep /= 86400.0;
+
+    struct CloseReader {
+        LogReader& reader;
+        ~CloseReader() { reader.Close(); }
+    } closeReader{reader_};
+    while (!reader_.EndOfLog() && !AbortRequested) {
+        const std::string_view line = reader_.ReadLogLine();
+        ++state.LineCount;
+        if (!line.empty()) state.HandleLine(line);
+        if (state.LineCount % 20000 == 0) {
+            host_.SetStatus(name + " (" +
+                            ProgressPercent(reader_.BytesRead(), reader_.LogFileSize(), decimal) + "%  " +
+                            std::to_string(state.RowCount()) + "/" + std::to_string(state.LineCount) +
+                            "Lines)");
+            host_.ProcessEvents();
+        }
+    }
+    reader_.Close();
+
+    if (state.OutputLines.Empty()) {
+        host_.SetStatus("No effective data.");
+        return;
+    }
+    if (AbortRequested) return;
+    host_.SetStatus("Output..");
+    const std::string summary = "," + std::to_string(state.RowCount()) + "," +
+                                FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
+                                FormatGeneralNumber(state.MinDelay, kFieldDecimal);
+    {
+        AtomicFile file(csvName);
+        if (encoding_.utf8 && !file.Write("\xEF\xBB\xBF")) file.Fail();
+        const bool written =
+            state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary,
+                                       [&](std::string_view bytes) { return file.Write(bytes); });
+        if (!written) file.Fail();
+        // A Ctrl-C during the write still leaves the earlier CSV in place.
+        if (AbortRequested) return;
+        file.Commit();
+    }
+    host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
+                    "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) + "Sec.  Output=" +
+                    std::to_string(state.RowCount()) + "/" + std::to_string(state.LineCount) + "Lines");
+    host_.ProcessEvents();
+    host_.Pause500ms();
+}
+
+}  // namespace tarnimex

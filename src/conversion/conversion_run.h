@@ -1,0 +1,44 @@
+// The conversion run: turns a ";"-separated list of logs into CSV files beside
+// them, one row per selected report, with count, maximum and minimum on the
+// first row. It reaches its host only through ConversionHost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "conversion_host.h"
+#include "log_reader.h"
+#include "regional_format.h"
+
+namespace tarnimex {
+
+// The CSV name: the log's extension (from its last "." not followed by a folder
+// separator) replaced by ".csv", or ".csv" appended.
+std::string CsvFileName(std::string_view logName);
+
+class Converter {
+public:
+    Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
+              LogReader::Mode mode = LogReader::Mode::Fast);
+
+    // Clears AbortRequested and converts each entry. Throws IoError when a CSV
+    // cannot be written or a log cannot be read; the rest of the list is dropped.
+    void ConvertFiles(std::string_view list);
+    void ConvertFile(std::string_view name);
+
+    // Whether a run is active (a nested run must not start).
+    bool Running() const { return running_; }
+    // Entries that could not be opened, or refused, since construction.
+    std::int64_t FailedEntries() const { return failedEntries_; }
+
+private:
+    ConversionHost& host_;
+    RegionalFormat regional_;
+    TextEncoding encoding_;
+    LogReader reader_;
+    bool running_ = false;
+    std::int64_t failedEntries_ = 0;
+};
+
+}  // namespace tarnimex

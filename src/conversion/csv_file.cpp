@@ -1,0 +1,69 @@
+#include "csv_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "conversion_host.h"
+
+namespace tarnimex {
+
+namespace {
+
+std::string Reason(int error) { return std::generic_category().message(error); }
+
+[[noreturn]] void Throw(const std::string& path, int error) {
+    throw IoError("Cannot create file \"" + path + "\". " + Reason(error));
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100 && file_ == nullptr; ++attempt) {
+        tempPath_ = path_ + ".tmp" + std::to_string((stamp + counter++) % 1000000007ull);
+        errno = 0;
+        file_ = std::fopen(tempPath_.c_str(), "wbx");  // never reuses an existing file
+        if (file_ == nullptr && errno != EEXIST) break;
+    }
+    if (file_ == nullptr) Throw(path_, errno != 0 ? errno : EIO);
+    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+}
+
+AtomicFile::~AtomicFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
+}
+
+bool AtomicFile::Write(std::string_view bytes) {
+    if (error_ != 0) return false;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+void AtomicFile::Fail() {
+    const int error = error_ != 0 ? error_ : EIO;
+    Throw(path_, error);
+}
+
+void AtomicFile::Commit() {
+    if (error_ != 0) Fail();
+    errno = 0;
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0) Throw(path_, errno != 0 ? errno : EIO);
+    std::error_code ec;
+    std::filesystem::rename(tempPath_, path_, ec);
+    if (ec) throw IoError("Cannot create file \"" + path_ + "\". " + ec.message());
+    tempPath_.clear();
+}
+
+}  // namespace tarnimex

@@ -1,0 +1,122 @@
+// The mixed text and binary log reader.
+//
+// A log is NMEA text, possibly interleaved with SiRF binary, UBX and MediaTek
+// binary frames. The reader returns the text lines with the frames removed:
+// only the bytes LF, CR and 0x20..0x7F are kept, a line ends at CR or LF, and a
+// frame is recognised by its two sync bytes and followed to its end (its length,
+// or for SiRF its B0 B3 trailer, never past its 2048th byte). A frame whose
+// checksum holds drops everything collected for the current line; one that does
+// not leaves its printable bytes in the line. Bad content never raises: only an
+// unreadable file does (IoError, with the path and the system's reason).
+//
+// Fast mode reads large blocks and skips runs of plain text and the bodies of
+// length-framed frames in bulk; reference mode takes one byte at a time through
+// 2048-byte blocks. Both return the same lines and the same BytesRead, which
+// advances as if the log were read in 2048-byte blocks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnimex {
+
+// Where the reader's bytes come from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to size bytes; 0 at the end of input. Throws IoError on failure.
+    virtual std::size_t Read(unsigned char* buffer, std::size_t size) = 0;
+};
+
+// A log file opened for reading only.
+class FileSource : public ByteSource {
+public:
+    FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+    ~FileSource() override;
+    std::size_t Read(unsigned char* buffer, std::size_t size) override;
+
+private:
+    std::FILE* file_;
+    std::string path_;
+};
+
+// Bytes held in memory, handed out in pieces of at most maxPiece bytes.
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes, std::size_t maxPiece = SIZE_MAX)
+        : bytes_(bytes), maxPiece_(maxPiece) {}
+    std::size_t Read(unsigned char* buffer, std::size_t size) override;
+
+private:
+    std::string_view bytes_;
+    std::size_t maxPiece_;
+    std::size_t pos_ = 0;
+};
+
+class LogReader {
+public:
+    enum class Mode { Fast, Reference };
+    static constexpr std::size_t kBlockSize = 2048;
+    static constexpr std::size_t kFastBlockSize = 256 * 1024;
+
+    explicit LogReader(Mode mode = Mode::Fast, std::size_t fastBlockSize = kFastBlockSize);
+
+    // Opens an existing regular file for reading. On failure returns false with
+    // EndOfLog set and, in reason, the system's explanation.
+    bool OpenLogFile(const std::string& fileName, std::string* reason = nullptr);
+    // Reads from any source; size is what LogFileSize reports.
+    void Open(std::unique_ptr<ByteSource> source, std::int64_t size);
+    void Close();
+
+    // The next line: never empty, without its CR or LF. At the end of input an
+    // empty view, with EndOfLog set. The view lives until the next call.
+    std::string_view ReadLogLine();
+
+    bool EndOfLog() const { return endOfLog_; }
+    std::int64_t BytesRead() const;
+    std::int64_t LogFileSize() const { return logFileSize_; }
+
+private:
+    bool Step(unsigned char b);  // one byte of the state machine; true when the line is complete
+    void StartFrame(unsigned char kind);
+    void EndFrame(bool checksOut);
+    bool BulkFrame();  // the rest of a UBX or MediaTek frame when it lies in the buffer
+    void AppendRange(std::size_t begin, std::size_t end);
+    void FlushSpan();
+    void ClearLine();
+    std::string_view TakeLine();
+    bool Refill();
+
+    Mode mode_;
+    std::vector<unsigned char> buffer_;
+    std::unique_ptr<ByteSource> source_;
+
+    std::size_t bufferCount_ = 0;  // valid bytes in buffer_
+    std::size_t bufferPos_ = 0;    // next byte to take, from 0
+    std::int64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+    std::int64_t rawRead_ = 0;       // bytes read from the source so far
+
+    unsigned char prevByte_ = 0;
+    unsigned char frameKind_ = 0;  // 0 text, 1 SiRF binary, 2 UBX, 3 MediaTek binary
+    std::int32_t frameCount_ = 0;
+    std::int32_t frameLength_ = 0;
+    std::int32_t sirfLength_ = 0;
+    std::uint16_t frameSum_ = 0;
+    std::uint8_t ubxCkA_ = 0;
+    std::uint8_t ubxCkB_ = 0;
+    bool checksumError_ = false;
+    bool endOfLog_ = true;
+    std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
+    std::int64_t logFileSize_ = 0;
+
+    // The line so far: line_ followed by buffer_[spanBegin_, spanEnd_).
+    std::string line_;
+    std::size_t spanBegin_ = 0;
+    std::size_t spanEnd_ = 0;
+};
+
+}  // namespace tarnimex

@@ -1,0 +1,37 @@
+// Sentence fields and numbers: the small stateless routines that cut a key
+// sentence into its comma fields and read numbers out of texts. None of them
+// fails: a text that is not a number reads as 0.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tarnimex {
+
+// Ten fields, numbered 1 to 10; views into the split line.
+struct SentenceFields {
+    std::array<std::string_view, 10> field{};
+    std::string_view operator[](int n) const { return field[static_cast<std::size_t>(n - 1)]; }
+};
+
+// Removes leading and trailing characters with codes 0 to 32.
+std::string_view Trim(std::string_view text);
+
+// Fills the fields from the line; returns the number of the last field written.
+int SplitSentence(std::string_view line, SentenceFields& fields);
+
+// An optional sign, digits with an optional decimal separator (at least one
+// digit in all), an optional exponent; surrounding codes 0 to 32 are ignored.
+// Anything else, and a magnitude beyond the largest double, reads as 0.
+double ParseFloat(std::string_view text, std::string_view decimalSeparator = ".");
+
+// A whole 32-bit integer: optional sign and decimal digits, or hexadecimal digits
+// after "$", "x" or "0x" (either letter case). Nothing else.
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+
+// ParseInt32, with 0 for a text that is not an integer.
+int ParseInt(std::string_view text);
+
+}  // namespace tarnimex

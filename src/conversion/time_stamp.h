@@ -1,0 +1,34 @@
+// Date-time values and their texts. A date-time value counts days since
+// 1899-12-30 00:00; its fraction is the time of day. Parsing never fails (a
+// text that is not a date-time reads as 0) and formatting gives the empty text
+// for a value it cannot show.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "regional_format.h"
+
+namespace tarnimex {
+
+// "yyyy/mm/dd hh:nn:ss" with ".", ".z", ".zz", ".zzz" for 0 to 3 decimals;
+// any other value (-1 = Auto) gives the bare "." of the automatic format.
+std::string_view TimeStampFormat(int secondDecimals);
+
+// The date in the regional order and separator, one blank, hours, minutes and
+// seconds with the regional time separator, optionally "." and up to three
+// digits of milliseconds. Anything else reads as 0.
+double ParseTimeStamp(std::string_view text, const RegionalFormat& regional);
+
+// Formats with a TimeStampFormat text; "/" and ":" stand for the regional separators.
+std::string FormatTimeStamp(double value, std::string_view format, const RegionalFormat& regional);
+
+// Same as FormatTimeStamp with TimeStampFormat(secondDecimals), appended to out.
+// Returns false, appending nothing, when the value cannot be shown.
+bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
+                     const RegionalFormat& regional);
+
+// Days since 1899-12-30 of a proleptic Gregorian date; the date must be valid.
+long long DaysFromCivil(int year, int month, int day);
+
+}  // namespace tarnimex
