@@ -74,7 +74,11 @@ std::size_t MemorySource::Read(unsigned char* buffer, std::size_t size) {
 }
 
 LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
-    : mode_(mode), buffer_(mode == Mode::Fast ? std::max<std::size_t>(fastBlockSize, 1) : kBlockSize) {}
+    : mode_(mode),
+      // Whole 2048-byte blocks keep BytesRead what a 2048-byte reader would report.
+      buffer_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) / kBlockSize *
+                                       kBlockSize
+                                 : kBlockSize) {}
 
 bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     Close();
