@@ -1,1 +1,348 @@
+// Whole conversion runs against a recording host: rows, selection, alarms,
+// status texts, the CSV bytes and what happens to files when things fail.
+#include "conversion_run.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "../support/fake_host.h"
+#include "../support/frames.h"
+
+namespace tarnimex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeHost;
+
+const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
+const TextEncoding kAscii{"ANSI_X3.4-1968", false};
+const TextEncoding kUtf8{"UTF-8", true};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Report(int second, const std::string& delay, const std::string& date = "2023/07/05 12:00:") {
+    char time[8];
+    std::snprintf(time, sizeof time, "%02d.000", second);
+    return "$GPTXT,01,01,02,RMC delay," + date + time + "," + delay + "*00\r\n";
+}
+
+class ConversionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) / ("tarnimex-run-" + std::to_string(::getpid()) + "-" +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, ec);
+        fs::remove_all(dir_, ec);
+    }
+    std::string Log(const std::string& name, const std::string& bytes) {
+        WriteFile(dir_ / name, bytes);
+        return (dir_ / name).string();
+    }
+    // The CSV's data rows, header and BOM left out.
+    std::vector<std::string> Rows(const std::string& log) {
+        std::string csv = ReadFile(CsvFileName(log));
+        std::vector<std::string> rows;
+        std::size_t pos = csv.find("\r\n") + 2;
+        while (pos < csv.size()) {
+            const std::size_t end = csv.find("\r\n", pos);
+            rows.push_back(csv.substr(pos, end - pos));
+            pos = end + 2;
+        }
+        return rows;
+    }
+    void Convert(const std::string& list, const TextEncoding& encoding = kAscii) {
+        Converter converter(host_, kYmd, encoding);
+        converter.ConvertFiles(list);
+    }
+    fs::path dir_;
+    FakeHost host_;
+};
+
+TEST_F(ConversionRun, OneReportGivesTheWholeCsv) {
+    const std::string log = Log("a.nmea", "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
+    Convert(log, kUtf8);
+    EXPECT_EQ(ReadFile(dir_ / "a.csv"),
+              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
+              "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n");
+    EXPECT_EQ(host_.statuses, (std::vector<std::string>{
+                                  log, "Output..", "Completed:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines"}));
+    EXPECT_EQ(host_.busy, 0);
+    EXPECT_EQ(host_.pauses, 1);
+    Convert(log, kAscii);
+    EXPECT_EQ(ReadFile(dir_ / "a.csv").substr(0, 3), "RMC") << "no byte-order mark outside UTF-8";
+}
+
+TEST_F(ConversionRun, LimitingKeepsReportsAroundChanges) {
+    std::string bytes;
+    for (int s = 0; s <= 30; ++s) bytes += Report(s, s <= 14 ? "0.1" : "0.5");
+    const std::string log = Log("lim.nmea", bytes);
+    host_.limit = true;
+    host_.fields[HostField::MaxStep] = "9.5";
+    Convert(log);
+    EXPECT_EQ(Rows(log), (std::vector<std::string>{
+                             "2023/07/05 12:00:00,2023/07/05 11:59:59.9,0.1,5,0.5,0.1",
+                             "2023/07/05 12:00:10,2023/07/05 12:00:09.9,0.1",
+                             "2023/07/05 12:00:14,2023/07/05 12:00:13.9,0.1",
+                             "2023/07/05 12:00:15,2023/07/05 12:00:14.5,0.5",
+                             "2023/07/05 12:00:25,2023/07/05 12:00:24.5,0.5",
+                         }));
+}
+
+TEST_F(ConversionRun, AlarmStretches) {
+    struct Case {
+        const char* legend;
+        std::vector<std::string> delays;
+        double alarmStep;
+        std::string symbol;
+        std::vector<std::string> marks;  // last column per row, "" when unmarked
+    };
+    const Case cases[] = {
+        {"start and end of a stretch", {"10", "60", "70", "20"}, 50, "!!", {"", "!!", "!!", ""}},
+        {"a delay at the step ends a stretch only as the previous one", {"10", "50", "10"}, 50, "!!", {"", "!!", ""}},
+        {"negative delays count by magnitude", {"-10", "-60", "-5"}, 50, "!!", {"", "!!", ""}},
+        {"alarm step 0 marks nothing", {"10", "60", "70", "20"}, 0, "!!", {"", "", "", ""}},
+        {"negative alarm step marks nothing", {"10", "60", "20"}, -1, "!!", {"", "", ""}},
+        {"an empty symbol leaves three columns", {"10", "60", "20"}, 50, "", {"", "", ""}},
+        {"a marked first row", {"60", "10"}, 50, "*", {"*", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        std::string bytes;
+        for (std::size_t i = 0; i < c.delays.size(); ++i) bytes += Report(static_cast<int>(i), c.delays[i]);
+        const std::string log = Log("alarm.nmea", bytes);
+        host_.alarmStep = c.alarmStep;
+        host_.symbol = c.symbol;
+        Convert(log);
+        const std::vector<std::string> rows = Rows(log);
+        ASSERT_EQ(rows.size(), c.marks.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::string row = rows[i];
+            if (i == 0) {
+                // The summary follows the first row's own columns.
+                for (int k = 0; k < 3; ++k) row.erase(row.rfind(','));
+            }
+            const std::size_t commas = static_cast<std::size_t>(std::count(row.begin(), row.end(), ','));
+            EXPECT_EQ(commas == 3 ? row.substr(row.rfind(',') + 1) : "", c.marks[i]) << rows[i];
+            EXPECT_EQ(commas, c.marks[i].empty() ? 2u : 3u) << rows[i];
+        }
+    }
+}
+
+TEST_F(ConversionRun, KeySentencesOnALine) {
+    struct Case {
+        const char* legend;
+        std::string line;
+        std::string key, secondKey;
+        std::vector<std::string> delays;  // third column of each row
+    };
+    const std::string a = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:01.000,0.1*55";
+    const std::string b = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:02.000,0.2*55";
+    const Case cases[] = {
+        {"two reports on one line both count, in order", a + b, "$GPTXT", "RMC delay", {"0.1", "0.2"}},
+        {"text in front of the key is ignored", "garbage" + a, "$GPTXT", "RMC delay", {"0.1"}},
+        {"a report ends at a line end left by a broken frame", a + "\r\nresidue", "$GPTXT", "RMC delay", {"0.1"}},
+        {"a key right before another report", "$GPTXT" + b, "$GPTXT", "RMC delay", {"0.2"}},
+        {"field 5 differing in case is not accepted", "$GPTXT,1,1,1,rmc delay,2023/07/05 12:00:01,0.1", "$GPTXT",
+         "RMC delay", {}},
+        {"field 5 with blanks around is accepted", "$GPTXT,1,1,1, RMC delay ,2023/07/05 12:00:01,0.1", "$GPTXT",
+         "RMC delay", {"0.1"}},
+        {"an empty second key accepts every key sentence", "$GPTXT,1,1,1,other,2023/07/05 12:00:01,0.3", "$GPTXT",
+         "", {"0.3"}},
+        {"keys are trimmed", a, " $GPTXT\t", " RMC delay ", {"0.1"}},
+        {"another key", "$PXYZ,a,b,c,RMC delay,2023/07/05 12:00:01,7*00", "$PXYZ", "RMC delay", {"7"}},
+        {"a missing delay gives an empty column", "$GPTXT,1,1,1,RMC delay,2023/07/05 12:00:01", "$GPTXT",
+         "RMC delay", {""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        const std::string log = Log("keys.nmea", c.line + "\r\n");
+        fs::remove(dir_ / "keys.csv");
+        host_.fields[HostField::Key] = c.key;
+        host_.fields[HostField::SecKey] = c.secondKey;
+        Convert(log);
+        if (c.delays.empty()) {
+            EXPECT_EQ(host_.statuses.back(), "No effective data.");
+            EXPECT_FALSE(fs::exists(dir_ / "keys.csv"));
+            continue;
+        }
+        std::vector<std::string> delays;
+        for (std::string row : Rows(log)) {
+            if (delays.empty()) {
+                for (int k = 0; k < 3; ++k) row.erase(row.rfind(','));
+            }
+            delays.push_back(row.substr(row.rfind(',') + 1));
+        }
+        EXPECT_EQ(delays, c.delays);
+    }
+}
+
+TEST_F(ConversionRun, BadFieldsStillCount) {
+    const std::string log = Log("bad.nmea", "$GPTXT,1,1,1,RMC delay,not a time,0.5\r\n$GPTXT,1,1,1,RMC delay\r\n");
+    Convert(log);
+    EXPECT_EQ(Rows(log), (std::vector<std::string>{"1899/12/30 00:00:00,1899/12/29 23:59:59.5,0.5,2,0.5,0",
+                                                   "1899/12/30 00:00:00,1899/12/30 00:00:00,"}));
+}
+
+TEST_F(ConversionRun, DelaysBeyondTheCalendarGiveEmptyTimes) {
+    const std::string log = Log("huge.nmea", Report(1, "1e300") + Report(2, "-2e15"));
+    host_.alarmStep = 0;
+    Convert(log);
+    EXPECT_EQ(Rows(log), (std::vector<std::string>{"2023/07/05 12:00:01,,1e300,2,1E300,-2E15",
+                                                   "2023/07/05 12:00:02,,-2e15"}));
+}
+
+TEST_F(ConversionRun, SecondDecimalsFromTheListText) {
+    const std::string log = Log("dec.nmea", "$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:56.789,0.5\r\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"Auto", "2023/07/05 12:34:56.789"}, {"3", "2023/07/05 12:34:56.789"}, {"1", "2023/07/05 12:34:56.7"},
+        {"", "2023/07/05 12:34:56"},         {"0", "2023/07/05 12:34:56"}};
+    for (const auto& [text, first] : cases) {
+        host_.fields[HostField::SecDec] = text;
+        Convert(log);
+        const std::string row = Rows(log).front();
+        EXPECT_EQ(row.substr(0, row.find(',')), first) << '"' << text << '"';
+    }
+}
+
+TEST_F(ConversionRun, UnreadableThresholdsAreReplaced) {
+    const std::string log = Log("x.nmea", Report(0, "0.1"));
+    for (const char* text : {"0", "", "abc"}) {
+        host_.fields[HostField::MaxStep] = text;
+        host_.fields[HostField::TimeDiff] = "0";
+        Convert(log);
+        EXPECT_EQ(host_.fields[HostField::MaxStep], "0.2");
+        EXPECT_EQ(host_.fields[HostField::TimeDiff], "1.0");
+    }
+    host_.fields[HostField::MaxStep] = "-5";
+    Convert(log);
+    EXPECT_EQ(host_.fields[HostField::MaxStep], "-5");
+}
+
+TEST_F(ConversionRun, ListEntries) {
+    const std::string a = Log("a.nmea", Report(1, "0.1"));
+    const std::string b = Log("b.log", Report(2, "0.2"));
+    Convert(" " + a + " ;;" + b + ";");
+    EXPECT_EQ(host_.errors, (std::vector<std::string>{"Can not Open: "}));
+    EXPECT_TRUE(fs::exists(dir_ / "a.csv"));
+    EXPECT_TRUE(fs::exists(dir_ / "b.csv"));
+    EXPECT_EQ(std::count(host_.statuses.begin(), host_.statuses.end(), "Error!"), 1);
+}
+
+TEST_F(ConversionRun, AbortDuringTheSecondOfThreeLogs) {
+    std::string many;
+    for (int i = 0; i < 50000; ++i) many += Report(i % 60, "0.1");
+    const std::string a = Log("a.nmea", Report(1, "0.1"));
+    const std::string b = Log("b.nmea", many);
+    const std::string c = Log("c.nmea", Report(1, "0.1"));
+    host_.onEvents = [&](const std::string& status) {
+        if (status.rfind(b + " (", 0) == 0) AbortRequested = true;
+    };
+    Convert(a + ";" + b + ";" + c);
+    EXPECT_TRUE(fs::exists(dir_ / "a.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "b.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "c.csv"));
+    EXPECT_EQ(host_.statuses.back(), "Aborted by user!");
+    EXPECT_EQ(host_.busy, 0);
+    host_.onEvents = nullptr;
+    Convert(c);
+    EXPECT_TRUE(fs::exists(dir_ / "c.csv")) << "a new run clears the flag";
+}
+
+TEST_F(ConversionRun, ProgressEvery20000Lines) {
+    std::string bytes;
+    for (int i = 0; i < 40001; ++i) bytes += i % 2 == 0 ? Report(i % 60, "0.1") : "$GPGGA,x\r\n";
+    const std::string log = Log("p.nmea", bytes);
+    Converter converter(host_, {DateOrder::YMD, "/", ":", ","}, kAscii);
+    converter.ConvertFiles(log);
+    ASSERT_GE(host_.statuses.size(), 3u);
+    // Line 20000 ends within the first 2048-byte block past byte 20000 lines in.
+    EXPECT_EQ(host_.statuses[1].substr(0, log.size()), log);
+    EXPECT_EQ(host_.statuses[1].substr(log.size()), " (" + std::string(host_.statuses[1].substr(log.size() + 2, 4)) +
+                                                        "%  10000/20000Lines)");
+    EXPECT_NE(host_.statuses[1].find(','), std::string::npos) << "the regional decimal separator";
+    EXPECT_EQ(host_.statuses[2].substr(log.size()), " (100,0%  20000/40000Lines)");
+    EXPECT_EQ(host_.statuses.back(), "Completed:  Max=0,1Sec.  Min=0,1Sec.  Output=20001/40002Lines");
+    EXPECT_NE(ReadFile(dir_ / "p.csv").find(",20001,0.1,0.1\r\n"), std::string::npos)
+        << "numbers in the CSV keep the point";
+}
+
+TEST_F(ConversionRun, NoDataKeepsAnEarlierCsv) {
+    const std::string log = Log("n.nmea", "$GPGGA,1\r\n");
+    WriteFile(dir_ / "n.csv", "earlier");
+    Convert(log);
+    EXPECT_EQ(host_.statuses.back(), "No effective data.");
+    EXPECT_EQ(ReadFile(dir_ / "n.csv"), "earlier");
+    host_.fields[HostField::Key] = "";
+    Convert(Log("k.nmea", Report(1, "0.1")));
+    EXPECT_EQ(host_.statuses.back(), "No effective data.") << "an empty key finds nothing";
+}
+
+TEST_F(ConversionRun, ALogNamedCsvIsRefusedNotOverwritten) {
+    const std::string bytes = Report(1, "0.1");
+    const std::string log = Log("self.csv", bytes);
+    const std::string other = Log("other.nmea", bytes);
+    Convert(log + ";" + other);
+    EXPECT_EQ(ReadFile(log), bytes);
+    ASSERT_EQ(host_.errors.size(), 1u);
+    EXPECT_NE(host_.errors[0].find(log), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir_ / "other.csv")) << "the run goes on";
+}
+
+TEST_F(ConversionRun, AFailedWriteKeepsTheEarlierCsvAndEndsTheRun) {
+    const std::string log = Log("w.nmea", Report(1, "0.1"));
+    const std::string next = Log("next.nmea", Report(1, "0.1"));
+    fs::create_directory(dir_ / "w.csv");  // the CSV's name is taken by a folder
+    Converter converter(host_, kYmd, kAscii);
+    try {
+        converter.ConvertFiles(log + ";" + next);
+        FAIL() << "no error";
+    } catch (const IoError& e) {
+        EXPECT_NE(std::string(e.what()).find((dir_ / "w.csv").string()), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(host_.statuses.back(), "Output..");
+    EXPECT_EQ(host_.busy, 0);
+    EXPECT_FALSE(fs::exists(dir_ / "next.csv"));
+    EXPECT_TRUE(fs::is_directory(dir_ / "w.csv"));
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << "left behind: " << entry.path();
+    }
+}
+
+TEST_F(ConversionRun, InputLogIsNeverModified) {
+    const std::string log = Log("keep.nmea", Report(1, "0.1") + test::Ubx(1, 7, "abc"));
+    fs::permissions(log, fs::perms::owner_read);
+    const auto before = fs::last_write_time(log);
+    Convert(log);
+    EXPECT_TRUE(fs::exists(dir_ / "keep.csv")) << "a read-only log converts";
+    EXPECT_EQ(fs::last_write_time(log), before);
+    EXPECT_EQ(ReadFile(log), Report(1, "0.1") + test::Ubx(1, 7, "abc"));
+}
+
+TEST(CsvFileName, Extensions) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/d/a.nmea", "/d/a.csv"}, {"/d/a.b.log", "/d/a.b.csv"}, {"/d/a", "/d/a.csv"},
+        {"/d.x/a", "/d.x/a.csv"},  {"/d/.hidden", "/d/.csv"},    {"a.", "a.csv"},
+        {"C:\\x.y\\a", "C:\\x.csv"},
+    };
+    for (const auto& [log, csv] : cases) EXPECT_EQ(CsvFileName(log), csv) << log;
+}
+
+}  // namespace
+}  // namespace tarnimex
