@@ -1,0 +1,52 @@
+// The settings file: INI text of "[Section]" lines and "Key=Value" lines.
+// A file that begins with FF FE is UTF-16 little-endian; any other is 8-bit
+// text whose bytes pass through (UTF-8 under a UTF-8 locale). Parsing never
+// fails: a line that is neither a section nor holds "=" is kept and ignored,
+// so comments and foreign lines survive a save byte for byte. Only reading or
+// writing the file itself throws (SettingsError).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnimex {
+
+class ProfileFile {
+  public:
+    // The file the program creates: nothing but the UTF-16 byte-order mark.
+    static ProfileFile NewUtf16();
+    static ProfileFile FromBytes(std::string_view bytes);
+    std::string ToBytes() const;
+
+    // The value in UTF-8 without the blanks around it, cut to 2047 characters;
+    // nullopt when the key is missing. Names match in any letter case; the first
+    // section and the first key of a name count.
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+
+    // Replaces the key's line, or adds one after the section's last non-blank
+    // line, or adds the section at the end. Line breaks in the value become
+    // blanks, as they would otherwise start a line of their own.
+    void Write(std::string_view section, std::string_view key, std::string_view value);
+
+  private:
+    struct Line {
+        std::string text;  // in the file's encoding, without the line break
+        std::string end;   // the line break as found; empty on a last, unended line
+    };
+
+    std::string Decode(const Line& line) const;
+    std::string Encode(std::string_view utf8) const;
+    std::optional<std::size_t> FindSection(std::string_view section) const;
+
+    bool utf16_ = false;
+    std::string preamble_;  // byte-order mark
+    std::vector<Line> lines_;
+};
+
+// Reads an existing settings file; throws SettingsError ("Cannot read : ...")
+// when it is missing or cannot be read. Never creates or changes it.
+ProfileFile ReadProfileFile(const std::string& path);
+
+}  // namespace tarnimex

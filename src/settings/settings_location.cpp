@@ -1,0 +1,146 @@
+#include "settings/settings_location.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "settings/file_system.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace tarnimex {
+
+std::string IniFileName;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+constexpr std::string_view kSeparators = "\\:";
+#else
+constexpr char kSeparator = '/';
+constexpr std::string_view kSeparators = "/";
+#endif
+
+std::string& ExecutablePathOverride() {
+    static std::string path;
+    return path;
+}
+
+std::string ExecutablePath() {
+    if (!ExecutablePathOverride().empty()) return ExecutablePathOverride();
+#ifdef _WIN32
+    std::wstring buffer(32768, L'\0');
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    buffer.resize(length);
+    return Utf8FromPath(fs::path(buffer));
+#else
+    std::error_code ec;
+    return Utf8FromPath(fs::read_symlink("/proc/self/exe", ec));
+#endif
+}
+
+// A variable's value, or nullopt when it is unset or empty.
+std::optional<std::string> EnvironmentValue(const char* name) {
+#ifdef _WIN32
+    const wchar_t* value = _wgetenv(fs::path(name).c_str());
+    if (value == nullptr || *value == L'\0') return std::nullopt;
+    return Utf8FromPath(fs::path(value));
+#else
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+#endif
+}
+
+// Up to and including the last separator; empty for a bare name.
+std::string FolderPart(const std::string& name) {
+    const std::size_t last = name.find_last_of(kSeparators);
+    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
+}
+
+std::string FileNamePart(const std::string& name) {
+    return name.substr(FolderPart(name).size());
+}
+
+std::string PerUserRoot() {
+    if (std::optional<std::string> appData = EnvironmentValue("APPDATA")) return *appData;
+#ifndef _WIN32
+    // The XDG rule: a relative XDG_CONFIG_HOME is ignored.
+    std::optional<std::string> xdg = EnvironmentValue("XDG_CONFIG_HOME");
+    if (xdg && xdg->front() == '/') return *xdg;
+    if (std::optional<std::string> home = EnvironmentValue("HOME")) return *home + "/.config";
+#endif
+    return std::string();
+}
+
+// Ends with the separator, as every folder text here does.
+std::string PerUserFolder() {
+    std::string folder = PerUserRoot();
+    if (folder.empty() || folder.back() != kSeparator) folder += kSeparator;
+    const std::string exe = FileNamePart(ExecutablePath());
+    return folder + Utf8FromPath(PathFromUtf8(exe).stem()) + kSeparator;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+    std::optional<fs::path> probe = CreateUniqueFile(PathFromUtf8(folder), "$$$", ".tmp");
+    if (!probe) return false;
+    std::error_code ec;
+    fs::remove(*probe, ec);
+    return true;
+}
+
+}  // namespace
+
+void SetExecutablePathForTesting(std::string path) {
+    ExecutablePathOverride() = std::move(path);
+}
+
+std::string GetIniFileName(const std::string& name) {
+    std::string candidate;
+    if (name.empty()) {
+        candidate = Utf8FromPath(PathFromUtf8(ExecutablePath()).replace_extension(".ini"));
+    } else if (name.find_first_of(kSeparators) != std::string::npos) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(PathFromUtf8(name), ec);
+        candidate = ec ? name : Utf8FromPath(absolute.lexically_normal());
+    } else {
+        candidate = FolderPart(ExecutablePath()) + name;
+    }
+    return GetWritableFileName(candidate);
+}
+
+std::string GetWritableFileName(const std::string& name) {
+    if (FolderIsWritable(FolderPart(name))) return name;
+
+    const std::string folder = PerUserFolder();
+    std::error_code ec;
+    fs::create_directories(PathFromUtf8(folder), ec);
+    if (!fs::is_directory(PathFromUtf8(folder), ec))
+        throw SettingsError("Cannot create : " + folder);
+
+    const std::string copy = folder + FileNamePart(name);
+    if (fs::is_regular_file(PathFromUtf8(name), ec) && GetFileDate(name) > GetFileDate(copy)) {
+        // Through a temporary file, so a failed copy never leaves half a settings file.
+        const std::optional<std::string> bytes = ReadFileBytes(PathFromUtf8(name));
+        bool copied = false;
+        if (bytes) {
+            try {
+                WriteFileAtomically(PathFromUtf8(copy), *bytes);
+                copied = true;
+            } catch (const SettingsError&) {
+            }
+        }
+        if (!copied) throw SettingsError("Cannot Copy : " + copy);
+    }
+    return copy;
+}
+
+}  // namespace tarnimex
