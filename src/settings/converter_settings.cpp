@@ -1,0 +1,59 @@
+#include "settings/converter_settings.h"
+
+#include "conversion/sentence.h"
+#include "settings/option_keys.h"
+#include "settings/profile_file.h"
+
+namespace tarnimex {
+
+namespace {
+
+std::optional<std::string>& EditField(ConverterSettings& settings, OptionEdit edit) {
+    switch (edit) {
+        case OptionEdit::Key:
+            return settings.key;
+        case OptionEdit::SecKey:
+            return settings.secondKey;
+        case OptionEdit::TimeDiff:
+            return settings.threshold;
+        case OptionEdit::MaxStep:
+            break;
+    }
+    return settings.maxStep;
+}
+
+}  // namespace
+
+ConverterSettings ReadConverterSettings(const std::string& path, const RegionalFormat& regional) {
+    const ProfileFile profile = ReadProfileFile(path);
+    ConverterSettings settings;
+    for (const OptionKey& key : kOptionKeys) {
+        const std::optional<std::string> value = profile.Read(kOptionSection, key.name);
+        const std::optional<int> number = value ? ParseInt32(*value) : std::nullopt;
+        switch (key.kind) {
+            case OptionKind::Edit:
+                if (value) EditField(settings, key.edit) = *value;
+                break;
+            case OptionKind::SecondDec:
+                if (number) settings.secDecIndex = SecDecIndexFromSetting(*number);
+                break;
+            case OptionKind::UseLimit:
+                if (number) settings.limit = *number != 0;
+                break;
+            case OptionKind::AlarmStep:
+                settings.alarmStep = ParseFloat(value.value_or(std::string(kDefaultAlarmStep)),
+                                                regional.decimalSeparator);
+                break;
+            case OptionKind::SymbolOfAlarm:
+                settings.symbolOfAlarm =
+                    SymbolFromSetting(value.value_or(std::string(kDefaultSymbolOfAlarm)));
+                break;
+            case OptionKind::MainTop:
+            case OptionKind::MainLeft:
+                break;  // the window's place means nothing here
+        }
+    }
+    return settings;
+}
+
+}  // namespace tarnimex

@@ -1,0 +1,51 @@
+// The ten settings of section "Option", in the order load and save handle them,
+// with the load rules that the window and the command line share.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "conversion/sentence.h"
+#include "settings/options.h"
+
+namespace tarnimex {
+
+inline constexpr std::string_view kOptionSection = "Option";
+
+enum class OptionKind { Edit, SecondDec, UseLimit, AlarmStep, SymbolOfAlarm, MainTop, MainLeft };
+
+struct OptionKey {
+    std::string_view name;
+    OptionKind kind;
+    OptionEdit edit = OptionEdit::Key;  // Edit keys only
+};
+
+inline constexpr std::array<OptionKey, 10> kOptionKeys{{
+    {"KeyText", OptionKind::Edit, OptionEdit::Key},
+    {"SecKeyText", OptionKind::Edit, OptionEdit::SecKey},
+    {"SecondDec", OptionKind::SecondDec},
+    {"TimeDiff", OptionKind::Edit, OptionEdit::TimeDiff},
+    {"MaxStep", OptionKind::Edit, OptionEdit::MaxStep},
+    {"UseLimit", OptionKind::UseLimit},
+    {"AlarmStep", OptionKind::AlarmStep},
+    {"SymbolOfAlarm", OptionKind::SymbolOfAlarm},
+    {"MainTop", OptionKind::MainTop},
+    {"MainLeft", OptionKind::MainLeft},
+}};
+
+// Read through ParseFloat with the regional decimal separator, like the file's values.
+inline constexpr std::string_view kDefaultAlarmStep = "50.0";
+inline constexpr std::string_view kDefaultSymbolOfAlarm = "!!";
+
+// A stored decimals position outside the list selects "Auto".
+inline int SecDecIndexFromSetting(int value) {
+    return value < 0 || value > 4 ? 0 : value;
+}
+
+// Blanks and control characters around the symbol are not part of it.
+inline std::string SymbolFromSetting(std::string_view value) {
+    return std::string(Trim(value));
+}
+
+}  // namespace tarnimex

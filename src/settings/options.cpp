@@ -1,0 +1,131 @@
+#include "settings/options.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "conversion/general_number.h"
+#include "conversion/sentence.h"
+#include "settings/file_system.h"
+#include "settings/option_keys.h"
+#include "settings/profile_file.h"
+#include "settings/settings_location.h"
+
+namespace tarnimex {
+
+double AlarmStep = 0;
+std::string SymbolOfAlarm;
+
+namespace {
+
+bool FileExists(const std::string& name) {
+    std::error_code ec;
+    return std::filesystem::exists(PathFromUtf8(name), ec);
+}
+
+// The value as an integer; the fallback when it is missing or not a whole
+// 32-bit integer.
+int IntegerOr(const std::optional<std::string>& value, int fallback) {
+    if (!value) return fallback;
+    const std::optional<std::int32_t> number = ParseInt32(*value);
+    return number ? *number : fallback;
+}
+
+void Load(OptionsWindow& window, const RegionalFormat& regional) {
+    if (!FileExists(IniFileName)) {
+        WriteFileAtomically(PathFromUtf8(IniFileName), ProfileFile::NewUtf16().ToBytes());
+    }
+    const ProfileFile profile = ReadProfileFile(IniFileName);
+
+    // A missing key leaves its control as it is.
+    int top = kNoPosition;
+    for (const OptionKey& key : kOptionKeys) {
+        const std::optional<std::string> value = profile.Read(kOptionSection, key.name);
+        switch (key.kind) {
+            case OptionKind::Edit:
+                if (value) window.SetEditText(key.edit, *value);
+                break;
+            case OptionKind::SecondDec:
+                window.SetSecDecIndex(
+                    SecDecIndexFromSetting(IntegerOr(value, window.SecDecIndex())));
+                break;
+            case OptionKind::UseLimit: {
+                const bool checked = window.LimitChecked();
+                const bool wanted = IntegerOr(value, checked ? 1 : 0) != 0;
+                if (wanted != checked) window.SetLimitChecked(wanted);
+                break;
+            }
+            case OptionKind::AlarmStep:
+                AlarmStep = ParseFloat(value.value_or(std::string(kDefaultAlarmStep)),
+                                       regional.decimalSeparator);
+                break;
+            case OptionKind::SymbolOfAlarm:
+                SymbolOfAlarm =
+                    SymbolFromSetting(value.value_or(std::string(kDefaultSymbolOfAlarm)));
+                break;
+            case OptionKind::MainTop:
+                top = IntegerOr(value, kNoPosition);
+                break;
+            case OptionKind::MainLeft: {
+                int left = IntegerOr(value, kNoPosition);
+                PlaceOnMonitor(window, top, left);
+                window.SetTop(top);
+                window.SetLeft(left);
+                break;
+            }
+        }
+    }
+}
+
+std::string SavedValue(const OptionKey& key, OptionsWindow& window, const RegionalFormat& regional,
+                       const Rect& outer) {
+    switch (key.kind) {
+        case OptionKind::Edit:
+            return window.EditText(key.edit);
+        case OptionKind::SecondDec:
+            return std::to_string(window.SecDecIndex());
+        case OptionKind::UseLimit:
+            return window.LimitChecked() ? "1" : "0";
+        case OptionKind::AlarmStep:
+            return FormatGeneralNumber(AlarmStep, regional.decimalSeparator);
+        case OptionKind::SymbolOfAlarm:
+            return SymbolOfAlarm;
+        case OptionKind::MainTop:
+            return std::to_string(outer.top);
+        case OptionKind::MainLeft:
+            return std::to_string(outer.left);
+    }
+    return std::string();
+}
+
+void Save(OptionsWindow& window, const RegionalFormat& regional) {
+    // One read-modify-write: the file gets all ten keys or keeps what it had.
+    // A file that exists but cannot be read is left alone rather than replaced.
+    ProfileFile profile =
+        FileExists(IniFileName) ? ReadProfileFile(IniFileName) : ProfileFile::NewUtf16();
+    const Rect outer = window.OuterRect();
+    for (const OptionKey& key : kOptionKeys) {
+        profile.Write(kOptionSection, key.name, SavedValue(key, window, regional, outer));
+    }
+    WriteFileAtomically(PathFromUtf8(IniFileName), profile.ToBytes());
+}
+
+}  // namespace
+
+void LoadOptions(OptionsWindow& window, const RegionalFormat& regional) {
+    try {
+        Load(window, regional);
+    } catch (...) {
+        // Settings never stop the program; what was loaded so far stays.
+    }
+}
+
+void SaveOptions(OptionsWindow& window, const RegionalFormat& regional) {
+    try {
+        Save(window, regional);
+    } catch (...) {
+        // Settings never stop the program; the file keeps its previous contents.
+    }
+}
+
+}  // namespace tarnimex

@@ -1,0 +1,35 @@
+// Loading the ten settings from the settings file into the main window and the
+// alarm values, and saving them back. Neither ever reports an error: a failure
+// stops the load keeping what was loaded, and leaves the file as it was.
+#pragma once
+
+#include <string>
+
+#include "conversion/regional_format.h"
+#include "settings/window_placement.h"
+
+namespace tarnimex {
+
+enum class OptionEdit { Key, SecKey, TimeDiff, MaxStep };
+
+// What load and save need of the main window.
+class OptionsWindow : public PlacedWindow {
+  public:
+    virtual std::string EditText(OptionEdit edit) = 0;  // UTF-8
+    virtual void SetEditText(OptionEdit edit, const std::string& text) = 0;
+    virtual int SecDecIndex() = 0;  // -1 none, 0 "Auto", 1 "0" ... 4 "3"
+    virtual void SetSecDecIndex(int index) = 0;
+    virtual bool LimitChecked() = 0;
+    // The window runs CheckBoxLimitClick when the state changes.
+    virtual void SetLimitChecked(bool checked) = 0;
+};
+
+extern double AlarmStep;           // seconds; 0 until the first load
+extern std::string SymbolOfAlarm;  // empty until the first load
+
+// Reads IniFileName, creating it as an empty UTF-16 file when missing.
+void LoadOptions(OptionsWindow& window, const RegionalFormat& regional);
+// Writes the ten keys to IniFileName in one replacement of the file.
+void SaveOptions(OptionsWindow& window, const RegionalFormat& regional);
+
+}  // namespace tarnimex
