@@ -50,7 +50,8 @@ void CliHost::EndLiveLine() {
 void CliHost::SetStatus(const std::string& text) {
     if (quiet_) return;
     if (!terminal_) {
-        out_ << text << '\n';
+        // Flushed at once so that a reader of the pipe follows the run.
+        out_ << text << '\n' << std::flush;
         return;
     }
     double percent = 0;

@@ -1,1 +1,156 @@
+// tarnimex-convert: options, what goes to standard output and standard error,
+// exit statuses, and Ctrl-C.
+#include "cli/cli_run.h"
+
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarnimex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The locale must not decide these tests' formats.
+        setenv("LC_ALL", "C.UTF-8", 1);
+        dir_ = fs::path(::testing::TempDir()) /
+               ("tarnimex-cli-" + std::to_string(getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Log(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        return (dir_ / name).string();
+    }
+    int Run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err, false);
+        out_ = out.str();
+        err_ = err.str();
+        return status;
+    }
+    fs::path dir_;
+    std::string out_, err_;
+};
+
+TEST_F(Cli, StatusLinesAndTheCsv) {
+    const std::string log = Log("a.nmea", kReport);
+    EXPECT_EQ(Run({log}), 0);
+    EXPECT_EQ(out_, log + "\nOutput..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n");
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(ReadFile(dir_ / "a.csv"),
+              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
+              "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n");
+    EXPECT_EQ(Run({"--quiet", log}), 0);
+    EXPECT_EQ(out_, "");
+}
+
+TEST_F(Cli, ArgumentsAreJoinedAsOneList) {
+    const std::string a = Log("a.nmea", kReport);
+    const std::string b = Log("b.nmea", kReport);
+    EXPECT_EQ(Run({"--quiet", a + ";" + b, "", "--", "--not-an-option"}), 1);
+    EXPECT_TRUE(fs::exists(dir_ / "a.csv"));
+    EXPECT_TRUE(fs::exists(dir_ / "b.csv"));
+    EXPECT_EQ(err_, "Can not Open: \nNo file name\nCan not Open: --not-an-option\nNo such file or directory\n");
+}
+
+TEST_F(Cli, Options) {
+    const std::string log = Log("o.nmea", "$PABC,1,2,3,other,05.07.2023 12:34:56.789,60,5*00\r\n"
+                                          "$PABC,1,2,3,other,05.07.2023 12:34:57.789,1,5*00\r\n");
+    EXPECT_EQ(Run({"--key=$PABC", "--second-key", "", "--decimals", "1", "--date-order=dmy", "--date-sep", ".",
+                   "--decimal-sep", ",", "--alarm-step", "50,0", "--alarm-symbol", "  ALARM ", "--quiet", log}),
+              0);
+    EXPECT_EQ(ReadFile(dir_ / "o.csv"),
+              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
+              "2023.07.05 12:34:56.7,2023.07.05 12:33:56.7,60,ALARM,2,60,1\r\n"
+              "2023.07.05 12:34:57.7,2023.07.05 12:34:56.7,1\r\n");
+    EXPECT_EQ(Run({"--key", "$PABC", "--key", "$NONE", log}), 0) << "the last value wins";
+    EXPECT_EQ(out_, log + "\nNo effective data.\n");
+}
+
+TEST_F(Cli, UsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--bogus", "x"},
+        {"--decimals", "4", "x"},
+        {"--date-order", "ydm", "x"},
+        {"--limit=1", "x"},
+        {"--key"},
+        {"-q", "x"},
+        {"--time-sep=", "x"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(Run(args), 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(err_.find("tarnimex-convert: "), std::string::npos);
+    }
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.find("Usage: tarnimex-convert"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out_, std::string("tarnimex-convert ") + TARNIMEX_VERSION_TEXT + "\n");
+}
+
+TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
+    const std::string log = Log("w.nmea", kReport);
+    fs::create_directory(dir_ / "w.csv");
+    EXPECT_EQ(Run({log}), 1);
+    EXPECT_EQ(out_, log + "\nOutput..\n");
+    EXPECT_EQ(err_.rfind("Cannot create file \"" + (dir_ / "w.csv").string() + "\". ", 0), 0u) << err_;
+}
+
+TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
+    // Enough reports that the run cannot end before the signal arrives.
+    std::string bytes;
+    bytes.reserve(64 << 20);
+    while (bytes.size() < (60u << 20)) bytes += kReport;
+    const std::string log = Log("big.nmea", bytes);
+    std::ofstream(dir_ / "big.csv") << "earlier";
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    // The log's name comes out once the log is open.
+    std::string out;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') out += c;
+    EXPECT_EQ(out, log);
+    kill(child, SIGINT);
+    while (read(pipeFds[0], &c, 1) == 1) out += c;
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(out.substr(out.size() - 17), "Aborted by user!\n");
+    EXPECT_EQ(ReadFile(dir_ / "big.csv"), "earlier");
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+}
+
+}  // namespace
+}  // namespace tarnimex
