@@ -1,0 +1,28 @@
+// Scratch folders and byte-exact file contents for the settings tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tarnimex::testing {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class ScratchFolder {
+  public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(std::string_view name) const;  // UTF-8 path of an entry
+
+  private:
+    std::filesystem::path path_;
+};
+
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, std::string_view bytes);
+
+// UTF-16LE bytes of a UTF-8 text, without a byte-order mark.
+std::string Utf16Bytes(std::string_view utf8);
+
+}  // namespace tarnimex::testing
