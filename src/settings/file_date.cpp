@@ -58,7 +58,7 @@ std::int64_t FileTimeOf(std::int64_t seconds, std::int64_t nanoseconds) {
 }  // namespace
 
 double FileTimeToDate(std::int64_t fileTime) {
-    if (fileTime == 0) return 0;
+    if (fileTime <= 0) return 0;
     const std::int64_t local = fileTime + UtcOffsetNow() * kTicksPerSecond;
     if (local < 0) return 0;
     const std::int64_t milliseconds = local / kTicksPerMillisecond;
