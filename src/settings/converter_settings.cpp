@@ -41,8 +41,7 @@ ConverterSettings ReadConverterSettings(const std::string& path, const RegionalF
                 if (number) settings.limit = *number != 0;
                 break;
             case OptionKind::AlarmStep:
-                settings.alarmStep = ParseFloat(value.value_or(std::string(kDefaultAlarmStep)),
-                                                regional.decimalSeparator);
+                settings.alarmStep = AlarmStepFromSetting(value, regional);
                 break;
             case OptionKind::SymbolOfAlarm:
                 settings.symbolOfAlarm =

@@ -15,7 +15,7 @@ struct ConverterSettings {  // each set only when the key is present and reads a
     std::optional<std::string> key, secondKey, threshold, maxStep;
     std::optional<int> secDecIndex;  // after the load rule (outside 0..4 -> 0)
     std::optional<bool> limit;
-    double alarmStep = 50.0;           // as LoadOptions takes it (ParseFloat of "50.0" default)
+    double alarmStep = 50.0;           // as LoadOptions takes it (50 when missing)
     std::string symbolOfAlarm = "!!";  // trimmed
 };
 

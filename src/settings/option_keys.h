@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "conversion/regional_format.h"
 #include "conversion/sentence.h"
 #include "settings/options.h"
 
@@ -34,9 +36,16 @@ inline constexpr std::array<OptionKey, 10> kOptionKeys{{
     {"MainLeft", OptionKind::MainLeft},
 }};
 
-// Read through ParseFloat with the regional decimal separator, like the file's values.
-inline constexpr std::string_view kDefaultAlarmStep = "50.0";
+// A number, not the text "50.0": read with a "," decimal separator that text
+// would give 0 and switch alarms off without the user ever asking for it.
+inline constexpr double kDefaultAlarmStep = 50.0;
 inline constexpr std::string_view kDefaultSymbolOfAlarm = "!!";
+
+// Stored values are read with the regional decimal separator, as they were written.
+inline double AlarmStepFromSetting(const std::optional<std::string>& value,
+                                   const RegionalFormat& regional) {
+    return value ? ParseFloat(*value, regional.decimalSeparator) : kDefaultAlarmStep;
+}
 
 // A stored decimals position outside the list selects "Auto".
 inline int SecDecIndexFromSetting(int value) {

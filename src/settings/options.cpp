@@ -56,8 +56,7 @@ void Load(OptionsWindow& window, const RegionalFormat& regional) {
                 break;
             }
             case OptionKind::AlarmStep:
-                AlarmStep = ParseFloat(value.value_or(std::string(kDefaultAlarmStep)),
-                                       regional.decimalSeparator);
+                AlarmStep = AlarmStepFromSetting(value, regional);
                 break;
             case OptionKind::SymbolOfAlarm:
                 SymbolOfAlarm =

@@ -137,7 +137,7 @@ TEST_F(OptionsTest, TextKeysFollowTheirLoadRules) {
         {"", {}, 50, "!!", "0.2"},
         {"AlarmStep=12.5\r\nSymbolOfAlarm= \t** \r\nTimeDiff= 1.5 \r\n", {}, 12.5, "**", "1.5"},
         {"AlarmStep=abc\r\nSymbolOfAlarm=\r\nTimeDiff=\r\n", {}, 0, "", ""},
-        {"", comma, 0, "!!", "0.2"},
+        {"", comma, 50, "!!", "0.2"},
         {"AlarmStep=2,5\r\n", comma, 2.5, "!!", "0.2"},
     };
     for (const auto& c : cases) {

@@ -2,8 +2,8 @@
 // written, else the per-user copy, refreshed only from a newer source.
 #include "settings/settings_location.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
