@@ -7,6 +7,7 @@
 #include "settings/file_system.h"
 
 #ifdef _WIN32
+#define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
