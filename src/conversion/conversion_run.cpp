@@ -7,11 +7,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <filesystem>
 #include <string>
 
 #include "csv_file.h"
 #include "general_number.h"
+#include "key_search.h"
 #include "output_rows.h"
 #include "sentence.h"
 #include "time_stamp.h"
@@ -40,10 +43,6 @@ std::size_t SentenceEnd(std::string_view text, std::size_t keyLength) {
         if (c == '\r' || c == '\n' || c == '$') return i;
     }
     return text.size();
-}
-
-std::size_t FindKey(std::string_view line, std::string_view key, std::size_t from) {
-    return key.empty() ? std::string_view::npos : line.find(key, from);
 }
 
 std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
@@ -142,17 +141,23 @@ private:
 
     // A row of a report: RMC time, UTC time, the delay as written, the mark.
     void AddOutputLine(double time, double delay, std::string_view delayText, std::string_view mark) {
-        row_.clear();
-        AppendTimeStamp(row_, time, SecondDecimals, regional_);
-        row_ += ',';
-        AppendTimeStamp(row_, time - delay / 86400.0, SecondDecimals, regional_);
-        row_ += ',';
-        row_ += delayText;
-        if (!mark.empty()) {
-            row_ += ',';
-            row_ += mark;
+        if (!times_ || timesDecimals_ != SecondDecimals) {
+            times_.emplace(regional_, SecondDecimals);
+            timesDecimals_ = SecondDecimals;
         }
-        OutputLines.Append(row_);
+        char* const begin = OutputLines.BeginRow(2 * times_->MaxLength() + delayText.size() + mark.size() + 3);
+        char* p = times_->Write(begin, time);
+        *p++ = ',';
+        p = times_->Write(p, time - delay / 86400.0);
+        *p++ = ',';
+        std::memcpy(p, delayText.data(), delayText.size());
+        p += delayText.size();
+        if (!mark.empty()) {
+            *p++ = ',';
+            std::memcpy(p, mark.data(), mark.size());
+            p += mark.size();
+        }
+        OutputLines.EndRow(p);
     }
 
     ConversionHost& host_;
@@ -164,7 +169,8 @@ private:
     std::string prevDelayText_;
     double lastRowUtc_ = 0;
     bool prevEmitted_ = true;
-    std::string row_;
+    std::optional<TimeStampWriter> times_;
+    int timesDecimals_ = 0;
     std::string symbolSource_;
     std::string symbolEncoded_;
 };
@@ -265,9 +271,16 @@ void Converter::ConvertFile(std::string_view nameView) {
         ~CloseReader() { reader.Close(); }
     } closeReader{reader_};
     while (!reader_.EndOfLog() && !AbortRequested) {
-        const std::string_view line = reader_.ReadLogLine();
-        ++state.LineCount;
-        if (!line.empty()) state.HandleLine(line);
+        // Lines that cannot hold the key only count.
+        const auto skipped = static_cast<std::int64_t>(reader_.SkipLinesWithout(
+            state.SentenceKey, static_cast<std::size_t>(20000 - state.LineCount % 20000)));
+        if (skipped > 0) {
+            state.LineCount += skipped;
+        } else {
+            const std::string_view line = reader_.ReadLogLine();
+            ++state.LineCount;
+            if (!line.empty()) state.HandleLine(line);
+        }
         if (state.LineCount % 20000 == 0) {
             host_.SetStatus(name + " (" +
                             ProgressPercent(reader_.BytesRead(), reader_.LogFileSize(), decimal) + "%  " +

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "conversion_host.h"
+#include "key_search.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -45,6 +46,42 @@ std::size_t ScanPlain(const unsigned char* data, std::size_t begin, std::size_t 
         if (data[i] < 0x20 || data[i] > 0x7F) return i;
     }
     return end;
+}
+
+// The 8-bit Fletcher sums of UBX over m bytes: A gains each byte, B gains A
+// after each byte, so byte j of m adds (m - j + 1) times its value to B.
+void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::uint8_t& ckB) {
+    std::uint32_t a = ckA;
+    std::uint32_t b = ckB + static_cast<std::uint32_t>(m) * ckA;
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    if (m >= 16) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i stepLo = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m128i stepHi = _mm_setr_epi16(8, 9, 10, 11, 12, 13, 14, 15);
+        __m128i sums = zero;
+        __m128i weighted = zero;
+        for (; j + 16 <= m; j += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
+            const __m128i top = _mm_set1_epi16(static_cast<short>(m - j));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(top, stepLo)));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(top, stepHi)));
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
+        }
+        alignas(16) std::uint32_t w[4];
+        alignas(16) std::uint64_t t[2];
+        _mm_store_si128(reinterpret_cast<__m128i*>(w), weighted);
+        _mm_store_si128(reinterpret_cast<__m128i*>(t), sums);
+        a += static_cast<std::uint32_t>(t[0] + t[1]);
+        b += w[0] + w[1] + w[2] + w[3];
+    }
+#endif
+    for (; j < m; ++j) {
+        a += data[j];
+        b += static_cast<std::uint32_t>(m - j) * data[j];
+    }
+    ckA = static_cast<std::uint8_t>(a);
+    ckB = static_cast<std::uint8_t>(b);
 }
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
@@ -114,6 +151,7 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     bytesRead_ = 0;
     rawRead_ = 0;
     bufferOffset_ = 0;
+    keyBuffer_ = -1;
     bufferPos_ = bufferCount_ = 0;
     prevByte_ = frameKind_ = 0;
     frameCount_ = frameLength_ = 0;
@@ -132,6 +170,7 @@ std::int64_t LogReader::BytesRead() const {
 
 bool LogReader::Refill() {
     FlushSpan();
+    keyBuffer_ = -1;
     if (!source_) return false;
     const std::size_t n = source_->Read(buffer_.data(), buffer_.size());
     bufferOffset_ += static_cast<std::int64_t>(bufferCount_);
@@ -260,39 +299,44 @@ bool LogReader::Step(unsigned char b) {
 }
 
 bool LogReader::BulkFrame() {
+    if (frameKind_ != kUbx && frameKind_ != kMtk) return false;
+    const unsigned char* q = buffer_.data() + bufferPos_;
+    const std::size_t available = bufferCount_ - bufferPos_;
+    const std::int32_t first = frameCount_ + 1;  // the frame byte at q[0]
+    auto byte = [&](std::int32_t n) { return n == frameCount_ ? prevByte_ : q[n - first]; };
+    // The length field must be in hand: UBX bytes 5-6, MediaTek bytes 3-4.
+    const std::int32_t lengthEnd = frameKind_ == kUbx ? 6 : 4;
+    std::int32_t length = frameLength_;
+    if (frameCount_ < lengthEnd) {
+        if (available < static_cast<std::size_t>(lengthEnd - frameCount_)) return false;
+        length = frameKind_ == kUbx ? byte(5) + byte(6) * 256 + 8 : byte(3) + byte(4) * 256;
+    }
     std::int32_t end;
-    if (frameKind_ == kUbx && frameCount_ >= 6) {
-        end = std::min(frameLength_, kMaxFrame);
-    } else if (frameKind_ == kMtk && frameCount_ >= 4) {
-        end = frameLength_ > 0 ? std::min(frameLength_, kMaxFrame) : kMaxFrame;
+    if (frameKind_ == kUbx) {
+        end = std::min(length, kMaxFrame);
     } else {
-        return false;
+        // A MediaTek length of 1 to 3 ends the frame at byte 4; 0 runs it to the cap.
+        end = length == 0 ? kMaxFrame : std::max(std::min(length, kMaxFrame), std::int32_t{4});
     }
     const std::int32_t remaining = end - frameCount_;
-    if (remaining <= 0 || bufferCount_ - bufferPos_ < static_cast<std::size_t>(remaining)) return false;
-    const unsigned char* q = buffer_.data() + bufferPos_;
-    const std::int32_t first = frameCount_ + 1;
+    if (remaining <= 0 || available < static_cast<std::size_t>(remaining)) return false;
     bool checksOut;
     if (frameKind_ == kUbx) {
-        std::uint8_t a = ubxCkA_, s = ubxCkB_;
-        const std::int32_t lastSummed = std::min(frameLength_ - 2, end);
-        for (std::int32_t n = first; n <= lastSummed; ++n) {
-            a = static_cast<std::uint8_t>(a + q[n - first]);
-            s = static_cast<std::uint8_t>(s + a);
+        const std::int32_t from = std::max(first, std::int32_t{3});
+        const std::int32_t lastSummed = std::min(length - 2, end);
+        if (lastSummed >= from) {
+            Fletcher(q + (from - first), static_cast<std::size_t>(lastSummed - from + 1), ubxCkA_, ubxCkB_);
         }
-        ubxCkA_ = a;
-        ubxCkB_ = s;
-        const unsigned char last = q[remaining - 1];
-        const unsigned char beforeLast = remaining >= 2 ? q[remaining - 2] : prevByte_;
-        checksOut = end == frameLength_ && beforeLast == a && last == s;
+        checksOut = end == length && byte(end - 1) == ubxCkA_ && byte(end) == ubxCkB_;
     } else {
         std::uint16_t sum = frameSum_;
-        const std::int32_t lastXored = std::min(frameLength_ - 3, end);
-        for (std::int32_t n = std::max(first, 3); n <= lastXored; ++n) sum ^= q[n - first];
+        if (first <= 3) sum ^= byte(3);  // read while the length was still unknown
+        const std::int32_t lastXored = std::min(length - 3, end);
+        for (std::int32_t n = std::max(first, std::int32_t{4}); n <= lastXored; ++n) sum ^= q[n - first];
         frameSum_ = sum;
-        const std::int32_t checkAt = frameLength_ - 2;
-        if (checkAt >= first && checkAt <= end) checksumError_ = q[checkAt - first] != sum;
-        checksOut = end == frameLength_ && !checksumError_;
+        const std::int32_t checkAt = length - 2;
+        if (checkAt >= std::max(first, std::int32_t{4}) && checkAt <= end) checksumError_ = byte(checkAt) != sum;
+        checksOut = end == length && !checksumError_;
     }
     if (checksOut) {
         ClearLine();
@@ -314,6 +358,68 @@ bool LogReader::BulkFrame() {
     return true;
 }
 
+std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLines) {
+    if (mode_ != Mode::Fast || frameKind_ != kText || prevByte_ == 0x04 || prevByte_ == 0xB5 ||
+        maxLines == 0) {
+        return 0;
+    }
+    const unsigned char* data = buffer_.data();
+    // The next key in the buffer is searched once, not once per call.
+    if (keyAt_ < bufferPos_ || keyBuffer_ != bufferOffset_ || key != key_) {
+        const std::string_view rest(reinterpret_cast<const char*>(data) + bufferPos_, bufferCount_ - bufferPos_);
+        const std::size_t at = FindKey(rest, key, 0);
+        keyAt_ = at == std::string_view::npos ? bufferCount_ : bufferPos_ + at;
+        keyBuffer_ = bufferOffset_;
+        key_ = key;
+    }
+    const std::size_t end = keyAt_;
+    // In plain text a line ends at a CR or LF right after a stored byte: a byte
+    // of the same kind finds the line empty, its partner is the other half of a
+    // pair. Any other byte below 0x20 or above 0x7F ends the pass.
+    std::size_t lines = 0;
+    std::size_t after = bufferPos_;  // just past the last line end passed
+    unsigned prevStored = 0;         // the line is empty when a call begins
+    std::size_t i = bufferPos_;
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8(0x20);
+    const __m128i cr = _mm_set1_epi8(0x0D);
+    const __m128i lf = _mm_set1_epi8(0x0A);
+    for (; i + 16 <= end; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i lineEnd = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(lineEnd));
+        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(lineEnd, _mm_cmplt_epi8(v, limit))));
+        const unsigned stored = ~ends & 0xFFFFu;
+        unsigned completions = ends & ((stored << 1) | prevStored);
+        prevStored = stored >> 15;
+        if (other != 0) completions &= (other & (0u - other)) - 1;  // only those before the first other byte
+        for (; completions != 0 && lines < maxLines; ++lines) {
+            after = i + static_cast<std::size_t>(__builtin_ctz(completions)) + 1;
+            completions &= completions - 1;
+        }
+        if (other != 0 || lines == maxLines) {
+            i = end;
+            break;
+        }
+    }
+#endif
+    for (; i < end && lines < maxLines; ++i) {
+        const unsigned char b = data[i];
+        const unsigned lineEnd = b == kCR || b == kLF;
+        if (!lineEnd && (b < 0x20 || b > 0x7F)) break;
+        if (lineEnd & prevStored) {
+            after = i + 1;
+            ++lines;
+        }
+        prevStored = lineEnd ^ 1u;
+    }
+    if (lines > 0) {
+        prevByte_ = data[after - 1];
+        bufferPos_ = after;
+    }
+    return lines;
+}
+
 std::string_view LogReader::ReadLogLine() {
     ClearLine();
     if (endOfLog_) return {};
@@ -332,6 +438,16 @@ std::string_view LogReader::ReadLogLine() {
                         AppendRange(bufferPos_, end);
                         prevByte_ = buffer_[end - 1];
                         bufferPos_ = end;
+                        if (end == bufferCount_) continue;
+                    }
+                    // Line ends are most of what is left: decided here as Step would.
+                    const unsigned char b = buffer_[bufferPos_];
+                    if (b == kCR || b == kLF) {
+                        const bool lineHasBytes = spanEnd_ != spanBegin_ || !line_.empty();
+                        const bool complete = prevByte_ != (b ^ (kCR ^ kLF)) && lineHasBytes;
+                        prevByte_ = b;
+                        ++bufferPos_;
+                        if (complete) return TakeLine();
                         continue;
                     }
                 }

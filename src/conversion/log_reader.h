@@ -76,6 +76,12 @@ public:
     // empty view, with EndOfLog set. The view lives until the next call.
     std::string_view ReadLogLine();
 
+    // Passes over up to maxLines whole lines that cannot hold key, as that many
+    // ReadLogLine calls would, and returns how many it passed. Only plain text
+    // already in the buffer is passed over (none in reference mode); a line
+    // that may hold the key is left for ReadLogLine.
+    std::size_t SkipLinesWithout(std::string_view key, std::size_t maxLines);
+
     bool EndOfLog() const { return endOfLog_; }
     std::int64_t BytesRead() const;
     std::int64_t LogFileSize() const { return logFileSize_; }
@@ -112,6 +118,11 @@ private:
     bool endOfLog_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
+
+    // The next key occurrence at or after keyAt_ in the buffer read at keyBuffer_.
+    std::size_t keyAt_ = 0;
+    std::int64_t keyBuffer_ = -1;
+    std::string key_;
 
     // The line so far: line_ followed by buffer_[spanBegin_, spanEnd_).
     std::string line_;

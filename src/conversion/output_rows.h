@@ -16,6 +16,9 @@ public:
     static constexpr std::size_t kChunkSize = 1 << 20;
 
     void Append(std::string_view row);  // without its line end
+    // A row written in place: room for maxLength bytes, then EndRow at its end.
+    char* BeginRow(std::size_t maxLength);
+    void EndRow(char* end);
     void RemoveLast();
     bool Empty() const { return count_ == 0; }
     std::int64_t Count() const { return count_; }

@@ -5,7 +5,9 @@
 #include "time_stamp.h"
 
 #include <cmath>
+#include <climits>
 #include <cstdint>
+#include <cstring>
 
 namespace tarnimex {
 
@@ -33,6 +35,11 @@ bool ReadNumber(std::string_view text, std::size_t& pos, int maxDigits, int& val
 }
 
 bool ReadText(std::string_view text, std::size_t& pos, std::string_view expected) {
+    if (expected.size() == 1) {
+        if (pos >= text.size() || text[pos] != expected[0]) return false;
+        ++pos;
+        return true;
+    }
     if (expected.empty() || text.substr(pos, expected.size()) != expected) return false;
     pos += expected.size();
     return true;
@@ -53,13 +60,20 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
 
 constexpr std::int64_t kDaysFrom1970To1899 = 25569;  // 1899-12-30 is day -25569 of 1970
 
-void AppendDigits(std::string& out, int value, int width) {
-    char digits[8];
-    for (int i = width - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    out.append(digits, static_cast<std::size_t>(width));
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* PutPair(char* out, int value) {
+    out[0] = kPairs[2 * value];
+    out[1] = kPairs[2 * value + 1];
+    return out + 2;
+}
+
+char* PutText(char* out, const std::string& text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
 }
 
 }  // namespace
@@ -130,51 +144,78 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
            static_cast<double>(msOfDay) / 86400000.0;
 }
 
-bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
-                     const RegionalFormat& regional) {
-    static const double kFirstMs = static_cast<double>(DaysFromCivil(1, 1, 1) * kMsPerDay);
-    static const double kLastMs =
-        static_cast<double>(DaysFromCivil(9999, 12, 31) * kMsPerDay + kMsPerDay - 1);
-    const double scaled = std::round(value * 86400000.0);  // half away from zero
-    if (!(scaled >= kFirstMs && scaled <= kLastMs)) return false;  // NaN too
-    const auto ms = static_cast<std::int64_t>(scaled);
+TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecimals)
+    : timeSeparator_(regional.timeSeparator.substr(0, 8)),
+      dateSeparator_(regional.dateSeparator.substr(0, 8)),
+      secondDecimals_(secondDecimals),
+      maxLength_(4 + 2 + 2 + 1 + 2 + 2 + 2 + 4 + 2 * dateSeparator_.size() + 2 * timeSeparator_.size()),
+      cachedDay_(LLONG_MIN) {}
+
+char* TimeStampWriter::Write(char* out, double value) {
+    static const std::int64_t kFirstMs = DaysFromCivil(1, 1, 1) * kMsPerDay;
+    static const std::int64_t kLastMs = DaysFromCivil(9999, 12, 31) * kMsPerDay + kMsPerDay - 1;
+    const double scaled = value * 86400000.0;
+    // The range test comes first so that the conversion below cannot overflow; NaN fails it too.
+    if (!(scaled > static_cast<double>(kFirstMs) - 1.0 && scaled < static_cast<double>(kLastMs) + 1.0)) {
+        return out;
+    }
+    // Whole milliseconds, half away from zero; the fraction is exact at this size.
+    auto ms = static_cast<std::int64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(ms);
+    if (fraction >= 0.5) ++ms;
+    if (fraction <= -0.5) --ms;
+    if (ms < kFirstMs || ms > kLastMs) return out;
     std::int64_t days = ms / kMsPerDay;
     std::int64_t msOfDay = ms % kMsPerDay;
     if (msOfDay < 0) {
         msOfDay += kMsPerDay;
         --days;
     }
-    int year, month, day;
-    CivilFromDays(days - kDaysFrom1970To1899, year, month, day);
+    if (days != cachedDay_) {
+        int year, month, day;
+        CivilFromDays(days - kDaysFrom1970To1899, year, month, day);
+        char* p = cachedDate_;
+        p = PutPair(PutPair(p, year / 100), year % 100);
+        p = PutText(p, dateSeparator_);
+        p = PutPair(p, month);
+        p = PutText(p, dateSeparator_);
+        p = PutPair(p, day);
+        *p++ = ' ';
+        cachedDateLength_ = static_cast<std::size_t>(p - cachedDate_);
+        cachedDay_ = days;
+    }
+    std::memcpy(out, cachedDate_, cachedDateLength_);
+    char* p = out + cachedDateLength_;
     const int millis = static_cast<int>(msOfDay % 1000);
     const int secs = static_cast<int>(msOfDay / 1000);
-    AppendDigits(out, year, 4);
-    out += regional.dateSeparator;
-    AppendDigits(out, month, 2);
-    out += regional.dateSeparator;
-    AppendDigits(out, day, 2);
-    out += ' ';
-    AppendDigits(out, secs / 3600, 2);
-    out += regional.timeSeparator;
-    AppendDigits(out, secs / 60 % 60, 2);
-    out += regional.timeSeparator;
-    AppendDigits(out, secs % 60, 2);
-    if (secondDecimals >= 1 && secondDecimals <= 3) {
+    p = PutPair(p, secs / 3600);
+    p = PutText(p, timeSeparator_);
+    p = PutPair(p, secs / 60 % 60);
+    p = PutText(p, timeSeparator_);
+    p = PutPair(p, secs % 60);
+    if (secondDecimals_ >= 1 && secondDecimals_ <= 3) {
         // Extra decimals are cut, not rounded.
-        out += '.';
-        static constexpr int kDivisor[4] = {0, 100, 10, 1};
-        AppendDigits(out, millis / kDivisor[secondDecimals], secondDecimals);
-    } else if (secondDecimals != 0 && millis != 0) {
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + millis / 100);
+        if (secondDecimals_ >= 2) *p++ = static_cast<char>('0' + millis / 10 % 10);
+        if (secondDecimals_ == 3) *p++ = static_cast<char>('0' + millis % 10);
+    } else if (secondDecimals_ != 0 && millis != 0) {
         // Automatic: the milliseconds without their trailing zeros.
-        int digits = 3;
-        int shown = millis;
-        while (shown % 10 == 0) {
-            shown /= 10;
-            --digits;
-        }
-        out += '.';
-        AppendDigits(out, shown, digits);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + millis / 100);
+        if (millis % 100 != 0) *p++ = static_cast<char>('0' + millis / 10 % 10);
+        if (millis % 10 != 0) *p++ = static_cast<char>('0' + millis % 10);
     }
+    return p;
+}
+
+bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
+                     const RegionalFormat& regional) {
+    TimeStampWriter writer(regional, secondDecimals);
+    char buffer[96];
+    char* end = writer.Write(buffer, value);
+    if (end == buffer) return false;
+    out.append(buffer, static_cast<std::size_t>(end - buffer));
     return true;
 }
 

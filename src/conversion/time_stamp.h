@@ -31,4 +31,24 @@ bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
 // Days since 1899-12-30 of a proleptic Gregorian date; the date must be valid.
 long long DaysFromCivil(int year, int month, int day);
 
+// Writes date-times of one format into caller-provided room, remembering the
+// last date so that a run of rows on one day costs only the time of day.
+class TimeStampWriter {
+public:
+    TimeStampWriter(const RegionalFormat& regional, int secondDecimals);
+    // Room that Write may use.
+    std::size_t MaxLength() const { return maxLength_; }
+    // Returns the end of the text, or out itself when the value cannot be shown.
+    char* Write(char* out, double value);
+
+private:
+    std::string timeSeparator_;
+    std::string dateSeparator_;
+    int secondDecimals_;
+    std::size_t maxLength_;
+    long long cachedDay_;
+    char cachedDate_[48];
+    std::size_t cachedDateLength_ = 0;
+};
+
 }  // namespace tarnimex

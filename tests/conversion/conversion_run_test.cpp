@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "../support/fake_host.h"
@@ -342,6 +343,69 @@ TEST(CsvFileName, Extensions) {
         {"C:\\x.y\\a", "C:\\x.csv"},
     };
     for (const auto& [log, csv] : cases) EXPECT_EQ(CsvFileName(log), csv) << log;
+}
+
+}  // namespace
+}  // namespace tarnimex
+
+namespace tarnimex {
+namespace {
+
+// The fast reader passes over plain lines in bulk; whole runs must not differ
+// from byte-at-a-time reading in any status text or CSV byte.
+class FastAndReference : public ConversionRun {
+protected:
+    std::pair<std::vector<std::string>, std::string> RunMode(const std::string& log, LogReader::Mode mode) {
+        FakeHost host = host_;
+        Converter converter(host, kYmd, kUtf8, mode);
+        converter.ConvertFiles(log);
+        return {host.statuses, ReadFile(CsvFileName(log))};
+    }
+    void ExpectSame(const std::string& log) {
+        const auto reference = RunMode(log, LogReader::Mode::Reference);
+        fs::remove(CsvFileName(log));
+        const auto fast = RunMode(log, LogReader::Mode::Fast);
+        EXPECT_EQ(fast.first, reference.first);
+        EXPECT_EQ(fast.second, reference.second);
+    }
+};
+
+TEST_F(FastAndReference, RandomLogsWithReports) {
+    std::mt19937 rng(7);
+    const std::string pieces[] = {
+        test::Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"),
+        "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.5,0.123*00\r\n",
+        "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:57,60.5*00",
+        "$GPTXT$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:58.25,-0.2\r",
+        test::Ubx(1, 7, std::string(92, 'U')),
+        test::Ubx(1, 7, "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:00,9", false),
+        test::Sirf(std::string(40, 'S')),
+        test::Mtk("abc"),
+        test::Bytes({0x04, '$', 5, 0}),
+        test::Bytes({0xB5}),
+        "\r\n",
+        "\n\r",
+        "\x80\x01",
+    };
+    for (int round = 0; round < 6; ++round) {
+        std::string bytes;
+        const std::size_t size = round < 3 ? 20000 : 300000;
+        while (bytes.size() < size * 10) bytes += pieces[rng() % std::size(pieces)];
+        SCOPED_TRACE(round);
+        host_.limit = round % 2 == 1;
+        ExpectSame(Log("r" + std::to_string(round) + ".nmea", bytes));
+    }
+}
+
+TEST_F(FastAndReference, RealCaptures) {
+    host_.fields[HostField::Key] = "$G";
+    host_.fields[HostField::SecKey] = "";
+    for (const char* name : {"ublox-zed-f9p_hpg1.11.log", "ublox-zed-f9r.log", "quectel-l76k-binary.log",
+                             "gp-320fw-2019-04-07-coldboot.log", "sirf2.log", "mtk-3301.log"}) {
+        SCOPED_TRACE(name);
+        const std::string log = Log(name, ReadFile(fs::path(TARNIMEX_REAL_LOGS) / name));
+        ExpectSame(log);
+    }
 }
 
 }  // namespace
