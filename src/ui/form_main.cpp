@@ -1,0 +1,120 @@
+// The window's controls as laid out at 96 dots per inch, and its creation.
+#include "ui/form_main.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "settings/settings_location.h"
+#include "ui/version_text.h"
+
+namespace tarnimex {
+
+namespace {
+
+QPushButton* MakeButton(const QString& caption, QWidget* parent, int left, int top) {
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(left, top, 75, 25);
+    button->setAutoDefault(false);  // Enter in an edit starts nothing
+    button->setDefault(false);
+    return button;
+}
+
+TLabeledEdit* MakeEdit(const QString& caption, const QString& text, QWidget* parent, int left,
+                       int top, int width) {
+    auto* edit = new TLabeledEdit(caption, parent);
+    edit->setText(text);
+    edit->SetBounds(left, top, width, 21);
+    return edit;
+}
+
+}  // namespace
+
+TFormMain::TFormMain(RegionalFormat regional, TextEncoding encoding)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint),
+      OpenDialog1(std::make_unique<TOpenDialog>()),
+      regional_(std::move(regional)),
+      converter_(*this, regional_, std::move(encoding)) {
+    setObjectName("FormMain");
+    CreateControls();
+    if (qApp) qApp->installEventFilter(this);
+}
+
+TFormMain::~TFormMain() {
+    SetBusyCursor(false);
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void TFormMain::CreateControls() {
+    // The font goes first so that every label sizes itself with it.
+    QFont font = QApplication::font();
+    font.setFamilies({"Tahoma", "DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setPixelSize(11);
+    setFont(font);
+    resize(kClientWidth, kClientHeight);
+
+    LabeledEditFilename = MakeEdit("NMEA filename", "", this, 104, 21, 390);
+    LabeledEditKey = MakeEdit("Key sentence", "$GPTXT", this, 104, 55, 81);
+    LabeledEditSecKey = MakeEdit("2nd Key", "RMC delay", this, 264, 55, 81);
+
+    Label1 = new QLabel("Second dec.", this);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Label1->setGeometry(383, 59, 59, 13);
+
+    ComboBoxSecDec = new QComboBox(this);
+    ComboBoxSecDec->setEditable(false);
+    ComboBoxSecDec->addItems({"Auto", "0", "1", "2", "3"});
+    ComboBoxSecDec->setCurrentIndex(-1);
+    ComboBoxSecDec->setGeometry(444, 55, 50, 22);
+
+    CheckBoxLimit = new QCheckBox("Limiting", this);
+    CheckBoxLimit->setGeometry(32, 84, 81, 17);
+
+    LabeledEditTimeDiff = MakeEdit("Threshold time (Sec.)", "0.2", this, 248, 82, 40);
+    LabeledEditMaxStep = MakeEdit("Max time step (Sec.)", "10.0", this, 454, 82, 40);
+    LabeledEditTimeDiff->setEnabled(false);
+    LabeledEditMaxStep->setEnabled(false);
+
+    ButtonBrowse = MakeButton("Browse", this, 504, 19);
+    ButtonConvert = MakeButton("Convert", this, 504, 50);
+    ButtonExit = MakeButton("Exit", this, 504, 81);
+
+    LabelProg = new QLabel(this);
+    LabelProg->setGeometry(32, 108, 0, 13);
+
+    QWidget* const tabOrder[] = {
+        LabeledEditFilename, LabeledEditKey,     LabeledEditSecKey, ComboBoxSecDec, CheckBoxLimit,
+        LabeledEditTimeDiff, LabeledEditMaxStep, ButtonBrowse,      ButtonConvert,  ButtonExit};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
+    connect(CheckBoxLimit, &QCheckBox::toggled, this, [this] { CheckBoxLimitClick(); });
+    connect(ButtonBrowse, &QPushButton::clicked, this, [this] { ButtonBrowseClick(); });
+    connect(ButtonConvert, &QPushButton::clicked, this, [this] { ButtonConvertClick(); });
+    connect(ButtonExit, &QPushButton::clicked, this, [this] { ButtonExitClick(); });
+
+    // Shown first centred on the screen; the first activation then moves the
+    // window to its stored place.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void TFormMain::FormCreate() {
+    setWindowTitle(QString::fromStdString("Tarnimex Ver" + GetVersionText()));
+    try {
+        IniFileName = GetIniFileName("");
+    } catch (const std::exception& error) {
+        ShowError(error.what(), "");
+    }
+    // Size and drop target do not depend on the settings file, so a failure
+    // above does not leave the window resizable or deaf to drops.
+    setFixedSize(kClientWidth, kClientHeight);
+    setAcceptDrops(true);
+}
+
+}  // namespace tarnimex

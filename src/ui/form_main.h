@@ -1,0 +1,107 @@
+// The program's one window: the conversion's inputs, the status line and the
+// commands Browse, Convert and Exit. It hosts the conversion run and is the
+// window that the settings load and save.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "conversion/conversion_run.h"
+#include "settings/options.h"
+#include "ui/labeled_edit.h"
+#include "ui/open_dialog.h"
+
+namespace tarnimex {
+
+class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
+    Q_OBJECT
+  public:
+    static constexpr int kClientWidth = 604;
+    static constexpr int kClientHeight = 134;
+
+    explicit TFormMain(RegionalFormat regional = RegionalFormatFromUserLocale(),
+                       TextEncoding encoding = TextEncodingFromUserLocale());
+    ~TFormMain() override;
+
+    // Controls, owned by the window.
+    TLabeledEdit* LabeledEditFilename;
+    TLabeledEdit* LabeledEditKey;
+    TLabeledEdit* LabeledEditSecKey;
+    QLabel* Label1;
+    QComboBox* ComboBoxSecDec;
+    QCheckBox* CheckBoxLimit;
+    TLabeledEdit* LabeledEditTimeDiff;
+    TLabeledEdit* LabeledEditMaxStep;
+    QPushButton* ButtonBrowse;
+    QPushButton* ButtonConvert;
+    QPushButton* ButtonExit;
+    QLabel* LabelProg;
+
+    // Replaceable so that tests can answer the dialog.
+    std::unique_ptr<TOpenDialog> OpenDialog1;
+
+    // True until the first activation has loaded the settings.
+    bool FirstActivate = true;
+
+    bool Converting() const { return converter_.Running(); }
+
+    // Handlers. Each shows an error that escapes it in an error box and returns.
+    void FormCreate();
+    void FormActivate();
+    void ButtonBrowseClick();
+    void WMDropFiles(const QStringList& names);
+    void ButtonConvertClick();
+    void ButtonExitClick();
+    void CheckBoxLimitClick();
+    void ApplicationEvents1ShortCut(int key);
+    bool FormCloseQuery();
+    void FormClose();
+
+    // ConversionHost
+    std::string FieldText(HostField field) override;
+    void SetFieldText(HostField field, const std::string& text) override;
+    bool LimitChecked() override;
+    double AlarmStep() override;
+    std::string SymbolOfAlarm() override;
+    void SetStatus(const std::string& text) override;
+    void ProcessEvents() override;
+    void SetBusyCursor(bool busy) override;
+    void ShowError(const std::string& text, const std::string& detail) override;
+    void Pause500ms() override;
+
+    // OptionsWindow
+    std::string EditText(OptionEdit edit) override;
+    void SetEditText(OptionEdit edit, const std::string& text) override;
+    int SecDecIndex() override;
+    void SetSecDecIndex(int index) override;
+    void SetLimitChecked(bool checked) override;
+    Rect OuterRect() override;
+    void SetTop(int top) override;
+    void SetLeft(int left) override;
+    Rect GetWorkArea() override;
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void CreateControls();
+    void RefuseDuringRun();
+    void SaveSettings();
+    TLabeledEdit* Edit(OptionEdit edit) const;
+
+    RegionalFormat regional_;
+    Converter converter_;
+    bool busyCursor_ = false;
+};
+
+}  // namespace tarnimex

@@ -1,0 +1,163 @@
+// The window's commands: start-up, Browse, drops, Convert, Escape and closing.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <vector>
+
+#include "settings/settings_location.h"
+#include "ui/dropped_names.h"
+#include "ui/form_main.h"
+
+namespace tarnimex {
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList names;
+    if (!data || !data->hasUrls()) return names;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) names << url.toLocalFile();
+    }
+    return names;
+}
+
+}  // namespace
+
+// A run shares the reader and its parameters with any run it would start, and
+// its settings must not change under it: Convert, Browse and drops arriving
+// while it runs are refused with a beep. Escape and closing still work.
+void TFormMain::RefuseDuringRun() {
+    QApplication::beep();
+}
+
+// Settings that were never loaded are the window's design values, not the
+// user's: saving them would overwrite the user's settings file.
+void TFormMain::SaveSettings() {
+    if (!FirstActivate) SaveOptions(*this, regional_);
+}
+
+void TFormMain::FormActivate() {
+    if (!FirstActivate) return;
+    FirstActivate = false;
+    LoadOptions(*this, regional_);
+}
+
+void TFormMain::ButtonBrowseClick() {
+    if (Converting()) return RefuseDuringRun();
+    try {
+        OpenDialog1->FileName.clear();
+        if (!OpenDialog1->Execute(*this)) return;
+        OpenDialog1->InitialDir = FolderPart(OpenDialog1->FileName);
+        LabeledEditFilename->setText(QString::fromStdString(JoinNames(OpenDialog1->Files)));
+    } catch (const std::exception& error) {
+        ShowError(error.what(), "");
+    }
+}
+
+void TFormMain::WMDropFiles(const QStringList& names) {
+    if (Converting()) return RefuseDuringRun();
+    std::vector<std::string> logs;
+    try {
+        for (const QString& dropped : names) {
+            const std::string name = dropped.toStdString();
+            if (IsSettingsFileName(name)) {
+                SaveSettings();
+                IniFileName = GetIniFileName(name);
+                LoadOptions(*this, regional_);
+                FirstActivate = false;  // the window now shows loaded settings
+            } else {
+                logs.push_back(name);
+            }
+        }
+    } catch (const std::exception& error) {
+        // The rest of the drop is not taken and the file box keeps its text.
+        ShowError(error.what(), "");
+        return;
+    }
+    LabeledEditFilename->setText(QString::fromStdString(JoinNames(logs)));
+}
+
+void TFormMain::ButtonConvertClick() {
+    if (Converting()) return RefuseDuringRun();
+    const std::string list = LabeledEditFilename->text().toStdString();
+    try {
+        converter_.ConvertFiles(list);
+    } catch (const std::exception& error) {
+        SetBusyCursor(false);
+        ShowError(error.what(), "");
+    }
+}
+
+void TFormMain::ButtonExitClick() {
+    close();
+}
+
+void TFormMain::CheckBoxLimitClick() {
+    const bool on = CheckBoxLimit->isChecked();
+    LabeledEditTimeDiff->setEnabled(on);
+    LabeledEditMaxStep->setEnabled(on);
+}
+
+void TFormMain::ApplicationEvents1ShortCut(int key) {
+    if (key == Qt::Key_Escape) AbortRequested = true;
+}
+
+bool TFormMain::FormCloseQuery() {
+    AbortRequested = true;
+    return true;
+}
+
+void TFormMain::FormClose() {
+    SaveSettings();
+}
+
+bool TFormMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        try {
+            FormActivate();
+        } catch (const std::exception& error) {
+            ShowError(error.what(), "");
+        }
+    }
+    return QWidget::event(event);
+}
+
+// Sees every key pressed in this window before the focused control does, and
+// lets it go on.
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        ApplicationEvents1ShortCut(static_cast<QKeyEvent*>(event)->key());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    try {
+        FormClose();
+    } catch (const std::exception& error) {
+        ShowError(error.what(), "");
+    }
+    event->accept();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!Converting() && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    const QStringList names = LocalFiles(event->mimeData());
+    if (names.isEmpty()) return;
+    event->acceptProposedAction();
+    WMDropFiles(names);
+}
+
+}  // namespace tarnimex

@@ -1,0 +1,144 @@
+// What the conversion run and the settings see of the window: its fields, the
+// status line, event pumping, the busy cursor, error boxes and its position.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "ui/form_main.h"
+#include "ui/monitor_work_area.h"
+
+namespace tarnimex {
+
+TLabeledEdit* TFormMain::Edit(OptionEdit edit) const {
+    switch (edit) {
+        case OptionEdit::Key:
+            return LabeledEditKey;
+        case OptionEdit::SecKey:
+            return LabeledEditSecKey;
+        case OptionEdit::TimeDiff:
+            return LabeledEditTimeDiff;
+        case OptionEdit::MaxStep:
+            return LabeledEditMaxStep;
+    }
+    return LabeledEditKey;
+}
+
+std::string TFormMain::FieldText(HostField field) {
+    switch (field) {
+        case HostField::Key:
+            return EditText(OptionEdit::Key);
+        case HostField::SecKey:
+            return EditText(OptionEdit::SecKey);
+        case HostField::TimeDiff:
+            return EditText(OptionEdit::TimeDiff);
+        case HostField::MaxStep:
+            return EditText(OptionEdit::MaxStep);
+        case HostField::SecDec:
+            return ComboBoxSecDec->currentIndex() < 0 ? std::string{}
+                                                      : ComboBoxSecDec->currentText().toStdString();
+    }
+    return {};
+}
+
+void TFormMain::SetFieldText(HostField field, const std::string& text) {
+    switch (field) {
+        case HostField::Key:
+            return SetEditText(OptionEdit::Key, text);
+        case HostField::SecKey:
+            return SetEditText(OptionEdit::SecKey, text);
+        case HostField::TimeDiff:
+            return SetEditText(OptionEdit::TimeDiff, text);
+        case HostField::MaxStep:
+            return SetEditText(OptionEdit::MaxStep, text);
+        case HostField::SecDec:
+            ComboBoxSecDec->setCurrentIndex(ComboBoxSecDec->findText(QString::fromStdString(text)));
+            return;
+    }
+}
+
+bool TFormMain::LimitChecked() {
+    return CheckBoxLimit->isChecked();
+}
+
+double TFormMain::AlarmStep() {
+    return tarnimex::AlarmStep;
+}
+
+std::string TFormMain::SymbolOfAlarm() {
+    return tarnimex::SymbolOfAlarm;
+}
+
+// The status line sizes itself to its text.
+void TFormMain::SetStatus(const std::string& text) {
+    LabelProg->setText(QString::fromStdString(text));
+    LabelProg->resize(LabelProg->sizeHint().width(), LabelProg->height());
+}
+
+void TFormMain::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TFormMain::SetBusyCursor(bool busy) {
+    if (busy == busyCursor_) return;
+    busyCursor_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void TFormMain::ShowError(const std::string& text, const std::string& detail) {
+    QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
+    box.exec();
+}
+
+// The window keeps painting during the pause, but no key or click is taken:
+// those wait for the run's next look at its events.
+void TFormMain::Pause500ms() {
+    QEventLoop pause;
+    QTimer::singleShot(500, &pause, &QEventLoop::quit);
+    pause.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+std::string TFormMain::EditText(OptionEdit edit) {
+    return Edit(edit)->text().toStdString();
+}
+
+void TFormMain::SetEditText(OptionEdit edit, const std::string& text) {
+    Edit(edit)->setText(QString::fromStdString(text));
+}
+
+int TFormMain::SecDecIndex() {
+    return ComboBoxSecDec->currentIndex();
+}
+
+void TFormMain::SetSecDecIndex(int index) {
+    ComboBoxSecDec->setCurrentIndex(index);
+}
+
+void TFormMain::SetLimitChecked(bool checked) {
+    CheckBoxLimit->setChecked(checked);
+}
+
+Rect TFormMain::OuterRect() {
+    return OuterRectOf(*this);
+}
+
+void TFormMain::SetTop(int top) {
+    move(x(), top);
+}
+
+void TFormMain::SetLeft(int left) {
+    move(left, y());
+}
+
+Rect TFormMain::GetWorkArea() {
+    return tarnimex::GetWorkArea(*this);
+}
+
+}  // namespace tarnimex

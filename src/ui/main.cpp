@@ -1,0 +1,20 @@
+// The program a user starts: the window over the conversion and the settings.
+#include <QApplication>
+#include <QIcon>
+
+#include "ui/form_main.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("tarnimex");
+    QApplication::setDesktopFileName("tarnimex");
+    QApplication::setWindowIcon(QIcon(":/tarnimex-64.png"));
+
+    tarnimex::TFormMain FormMain;
+    FormMain.FormCreate();
+    FormMain.show();
+    // The settings load on the first activation; ask for it, as not every
+    // window manager activates a new window by itself.
+    FormMain.activateWindow();
+    return application.exec();
+}

@@ -1,0 +1,17 @@
+// The version shown in the window's caption.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarnimex {
+
+// "major.minor" from a version word with the major number in its high 16 bits
+// and the minor in its low 16 bits; the minor has at least two digits, so 1.2
+// reads "1.02" and 1.10 reads "1.10".
+std::string GetVersionText(std::uint32_t version);
+
+// This program's version; "65535.65535" when it was built without one.
+std::string GetVersionText();
+
+}  // namespace tarnimex

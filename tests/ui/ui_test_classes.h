@@ -1,0 +1,15 @@
+// The window test classes, one per concern.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+namespace tarnimex::test {
+
+std::unique_ptr<QObject> MakeLayoutTest();
+std::unique_ptr<QObject> MakeDropTest();
+std::unique_ptr<QObject> MakeConvertTest();
+std::unique_ptr<QObject> MakeSettingsWindowTest();
+std::unique_ptr<QObject> MakeOpenDialogTest();
+
+}  // namespace tarnimex::test

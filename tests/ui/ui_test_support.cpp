@@ -1,0 +1,102 @@
+#include "ui_test_support.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "settings/settings_location.h"
+
+namespace tarnimex::test {
+
+TestFormMain::TestFormMain() : TFormMain(RegionalFormat{}, TextEncoding{}) {}
+
+void TestFormMain::ShowError(const std::string& text, const std::string& detail) {
+    errors.push_back(detail.empty() ? text : text + "\n" + detail);
+}
+
+void TestFormMain::SetStatus(const std::string& text) {
+    TFormMain::SetStatus(text);
+    statuses.push_back(text);
+    if (onStatus) onStatus(text);
+}
+
+void TestFormMain::ShowActive() {
+    show();
+    activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(this));
+}
+
+TempWorkspace::TempWorkspace() {
+    SetExecutablePathForTesting(Path("tarnimex").toStdString());
+}
+
+TempWorkspace::~TempWorkspace() {
+    SetExecutablePathForTesting("");
+    IniFileName.clear();
+    AlarmStep = 0;
+    SymbolOfAlarm.clear();
+    AbortRequested = false;
+}
+
+QString TempWorkspace::Path(const QString& name) const {
+    return dir_.filePath(name);
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+bool Exists(const QString& path) {
+    return QFile::exists(path);
+}
+
+QByteArray ReportLog(const std::vector<double>& delays) {
+    QByteArray log;
+    for (std::size_t i = 0; i < delays.size(); ++i) {
+        const int seconds = static_cast<int>(i);
+        log += QStringLiteral("$GPTXT,01,01,02,RMC delay,2023/07/05 %1:%2:%3.000,%4*55\r\n")
+                   .arg(12 + seconds / 3600)
+                   .arg(seconds / 60 % 60, 2, 10, QChar('0'))
+                   .arg(seconds % 60, 2, 10, QChar('0'))
+                   .arg(delays[i])
+                   .toLatin1();
+    }
+    return log;
+}
+
+QByteArray SettingsFile(const QStringList& lines) {
+    return ("[Option]\r\n" + lines.join("\r\n") + "\r\n").toLatin1();
+}
+
+void Drop(QWidget& window, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    const QPoint centre = window.rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(QPointF(centre), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+}
+
+std::optional<QStringList> ScriptedOpenDialog::Run(QFileDialog& dialog) {
+    ++runs;
+    directory = dialog.directory().absolutePath();
+    if (inspect) inspect(dialog);
+    return answer;
+}
+
+}  // namespace tarnimex::test
