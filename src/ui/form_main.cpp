@@ -2,8 +2,10 @@
 #include "ui/form_main.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 #include "settings/settings_location.h"
 #include "ui/version_text.h"
@@ -28,6 +30,18 @@ TLabeledEdit* MakeEdit(const QString& caption, const QString& text, QWidget* par
     return edit;
 }
 
+// A caption of fixed width, measured with Tahoma, can come out a pixel or two
+// wider in another face: its letters are drawn a little closer rather than cut.
+void FitCaption(QLabel* label) {
+    const QString text = label->text();
+    const int excess = label->fontMetrics().horizontalAdvance(text) - label->width();
+    if (excess <= 0 || text.size() < 2) return;
+    QFont font = label->font();
+    font.setLetterSpacing(QFont::AbsoluteSpacing,
+                          std::max(-0.5, -static_cast<double>(excess) / (text.size() - 1)));
+    label->setFont(font);
+}
+
 }  // namespace
 
 TFormMain::TFormMain(RegionalFormat regional, TextEncoding encoding)
@@ -49,8 +63,13 @@ TFormMain::~TFormMain() {
 
 void TFormMain::CreateControls() {
     // The font goes first so that every label sizes itself with it.
+    // Tahoma where it is installed; elsewhere a condensed face keeps the
+    // captions within their places, which were measured with Tahoma.
     QFont font = QApplication::font();
-    font.setFamilies({"Tahoma", "DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setFamilies(QFontDatabase::hasFamily("Tahoma")
+                         ? QStringList{"Tahoma"}
+                         : QStringList{"DejaVu Sans Condensed", "Liberation Sans Narrow",
+                                       "Arial Narrow", "DejaVu Sans"});
     font.setPixelSize(11);
     setFont(font);
     resize(kClientWidth, kClientHeight);
@@ -62,6 +81,7 @@ void TFormMain::CreateControls() {
     Label1 = new QLabel("Second dec.", this);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Label1->setGeometry(383, 59, 59, 13);
+    FitCaption(Label1);
 
     ComboBoxSecDec = new QComboBox(this);
     ComboBoxSecDec->setEditable(false);

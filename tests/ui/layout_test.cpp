@@ -121,6 +121,9 @@ class LayoutTest : public QObject {
         QCOMPARE(form.FieldText(HostField::SecDec), std::string());
         QVERIFY(!form.CheckBoxLimit->isChecked());
         QCOMPARE(form.Label1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+        // Whatever face stands in for Tahoma, the fixed-width caption is not cut.
+        QVERIFY(form.Label1->fontMetrics().horizontalAdvance(form.Label1->text()) <=
+                form.Label1->width());
 
         QCOMPARE(form.LabelProg->text(), QString());
         QCOMPARE(form.LabelProg->pos(), QPoint(32, 108));

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Starts the real window under a virtual X server (Xvfb) and saves a picture
+# of it. Usage: tools/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
+set -euo pipefail
+build=${1:-build}
+out=${2:-docs/screenshot.png}
+exe="$build/src/ui/tarnimex"
+[ -x "$exe" ] || { echo "No window program at $exe: build it first." >&2; exit 1; }
+
+# The program keeps its settings file beside itself: run a copy from a
+# scratch folder so the build folder stays clean.
+work=$(mktemp -d)
+cp "$exe" "$work/"
+
+display=99
+while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 800x360x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export DISPLAY=":$display"
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+
+QT_QPA_PLATFORM=xcb "$work/tarnimex" &
+app_pid=$!
+window=
+for _ in $(seq 100); do
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/"Tarnimex Ver/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "The window did not appear." >&2; exit 1; }
+sleep 1  # first activation, settings load, painting
+
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+echo "Saved $out"
