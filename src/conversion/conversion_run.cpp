@@ -34,17 +34,6 @@ constexpr std::string_view kSeparators = "/";
 // Numbers inside sentence fields are written with a point whatever the locale.
 constexpr std::string_view kFieldDecimal = ".";
 
-// The report sentence starting at the front of text: it ends at the first CR,
-// LF or "$" after the key, so a second report or residue on the same line is
-// not taken into its fields.
-std::size_t SentenceEnd(std::string_view text, std::size_t keyLength) {
-    for (std::size_t i = keyLength; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n' || c == '$') return i;
-    }
-    return text.size();
-}
-
 std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
     const double percent = size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
     char buffer[64];
@@ -83,9 +72,10 @@ public:
     void HandleLine(std::string_view line) {
         std::size_t pos = FindKey(line, SentenceKey, 0);
         while (pos != std::string_view::npos) {
-            const std::string_view rest = line.substr(pos);
-            const std::size_t end = SentenceEnd(rest, SentenceKey.size());
-            SplitSentence(rest.substr(0, end), fields_);
+            // A report ends at the first CR, LF or "$" after its key, so a second
+            // report or the residue of a broken frame on the line is not taken in.
+            int count = 0;
+            const std::size_t end = SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
             if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
             const std::size_t next = pos + (end < 7 ? end : 7);
             if (next >= line.size()) break;

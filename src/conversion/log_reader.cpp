@@ -88,34 +88,12 @@ std::string SystemReason(int error) { return std::generic_category().message(err
 
 }  // namespace
 
-FileSource::~FileSource() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
-std::size_t FileSource::Read(unsigned char* buffer, std::size_t size) {
-    errno = 0;
-    const std::size_t n = std::fread(buffer, 1, size, file_);
-    if (n < size && std::ferror(file_)) {
-        const int error = errno != 0 ? errno : EIO;
-        std::clearerr(file_);
-        throw IoError("Cannot read file \"" + path_ + "\". " + SystemReason(error));
-    }
-    return n;
-}
-
-std::size_t MemorySource::Read(unsigned char* buffer, std::size_t size) {
-    const std::size_t n = std::min({size, maxPiece_, bytes_.size() - pos_});
-    std::memcpy(buffer, bytes_.data() + pos_, n);
-    pos_ += n;
-    return n;
-}
-
 LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
     : mode_(mode),
       // Whole 2048-byte blocks keep BytesRead what a 2048-byte reader would report.
-      buffer_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) / kBlockSize *
-                                       kBlockSize
-                                 : kBlockSize) {}
+      blockSize_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) / kBlockSize *
+                                          kBlockSize
+                                    : kBlockSize) {}
 
 bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     Close();
@@ -135,12 +113,14 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     errno = 0;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (file == nullptr) return fail(SystemReason(errno != 0 ? errno : EIO));
-    auto source = std::make_unique<FileSource>(file, fileName);
-    const auto size = std::filesystem::file_size(fileName, ec);
-    if (ec) return fail(ec.message());
     // Our own blocks are large enough; a second buffer would only copy.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    Open(std::move(source), static_cast<std::int64_t>(size));
+    const auto size = std::filesystem::file_size(fileName, ec);
+    if (ec) {
+        std::fclose(file);
+        return fail(ec.message());
+    }
+    Open(std::make_unique<FileSource>(file, fileName), static_cast<std::int64_t>(size));
     return true;
 }
 
@@ -158,7 +138,10 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     ClearLine();
 }
 
-void LogReader::Close() { source_.reset(); }
+void LogReader::Close() {
+    source_.reset();
+    data_ = nullptr;
+}
 
 std::int64_t LogReader::BytesRead() const {
     if (mode_ == Mode::Reference) return bytesRead_;
@@ -172,7 +155,9 @@ bool LogReader::Refill() {
     FlushSpan();
     keyBuffer_ = -1;
     if (!source_) return false;
-    const std::size_t n = source_->Read(buffer_.data(), buffer_.size());
+    const std::span<const unsigned char> block = source_->Next(blockSize_);
+    const std::size_t n = block.size();
+    data_ = block.data();
     bufferOffset_ += static_cast<std::int64_t>(bufferCount_);
     bufferCount_ = n;
     bufferPos_ = 0;
@@ -193,7 +178,7 @@ void LogReader::AppendRange(std::size_t begin, std::size_t end) {
 
 void LogReader::FlushSpan() {
     if (spanEnd_ != spanBegin_) {
-        line_.append(reinterpret_cast<const char*>(buffer_.data()) + spanBegin_, spanEnd_ - spanBegin_);
+        line_.append(reinterpret_cast<const char*>(data_) + spanBegin_, spanEnd_ - spanBegin_);
     }
     spanBegin_ = spanEnd_ = 0;
 }
@@ -205,7 +190,7 @@ void LogReader::ClearLine() {
 
 std::string_view LogReader::TakeLine() {
     if (line_.empty()) {
-        return {reinterpret_cast<const char*>(buffer_.data()) + spanBegin_, spanEnd_ - spanBegin_};
+        return {reinterpret_cast<const char*>(data_) + spanBegin_, spanEnd_ - spanBegin_};
     }
     FlushSpan();
     return line_;
@@ -300,7 +285,7 @@ bool LogReader::Step(unsigned char b) {
 
 bool LogReader::BulkFrame() {
     if (frameKind_ != kUbx && frameKind_ != kMtk) return false;
-    const unsigned char* q = buffer_.data() + bufferPos_;
+    const unsigned char* q = data_ + bufferPos_;
     const std::size_t available = bufferCount_ - bufferPos_;
     const std::int32_t first = frameCount_ + 1;  // the frame byte at q[0]
     auto byte = [&](std::int32_t n) { return n == frameCount_ ? prevByte_ : q[n - first]; };
@@ -363,7 +348,7 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
         maxLines == 0) {
         return 0;
     }
-    const unsigned char* data = buffer_.data();
+    const unsigned char* data = data_;
     // The next key in the buffer is searched once, not once per call.
     if (keyAt_ < bufferPos_ || keyBuffer_ != bufferOffset_ || key != key_) {
         const std::string_view rest(reinterpret_cast<const char*>(data) + bufferPos_, bufferCount_ - bufferPos_);
@@ -433,15 +418,15 @@ std::string_view LogReader::ReadLogLine() {
         if (fast) {
             if (frameKind_ == kText) {
                 if (prevByte_ != 0x04 && prevByte_ != 0xB5) {
-                    const std::size_t end = ScanPlain(buffer_.data(), bufferPos_, bufferCount_);
+                    const std::size_t end = ScanPlain(data_, bufferPos_, bufferCount_);
                     if (end > bufferPos_) {
                         AppendRange(bufferPos_, end);
-                        prevByte_ = buffer_[end - 1];
+                        prevByte_ = data_[end - 1];
                         bufferPos_ = end;
                         if (end == bufferCount_) continue;
                     }
                     // Line ends are most of what is left: decided here as Step would.
-                    const unsigned char b = buffer_[bufferPos_];
+                    const unsigned char b = data_[bufferPos_];
                     if (b == kCR || b == kLF) {
                         const bool lineHasBytes = spanEnd_ != spanBegin_ || !line_.empty();
                         const bool complete = prevByte_ != (b ^ (kCR ^ kLF)) && lineHasBytes;
@@ -455,7 +440,7 @@ std::string_view LogReader::ReadLogLine() {
                 continue;
             }
         }
-        const bool complete = Step(buffer_[bufferPos_]);
+        const bool complete = Step(data_[bufferPos_]);
         ++bufferPos_;
         if (complete) return TakeLine();
     }

@@ -16,46 +16,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_source.h"
+
 namespace tarnimex {
-
-// Where the reader's bytes come from.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    // Reads up to size bytes; 0 at the end of input. Throws IoError on failure.
-    virtual std::size_t Read(unsigned char* buffer, std::size_t size) = 0;
-};
-
-// A log file opened for reading only.
-class FileSource : public ByteSource {
-public:
-    FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
-    ~FileSource() override;
-    std::size_t Read(unsigned char* buffer, std::size_t size) override;
-
-private:
-    std::FILE* file_;
-    std::string path_;
-};
-
-// Bytes held in memory, handed out in pieces of at most maxPiece bytes.
-class MemorySource : public ByteSource {
-public:
-    explicit MemorySource(std::string_view bytes, std::size_t maxPiece = SIZE_MAX)
-        : bytes_(bytes), maxPiece_(maxPiece) {}
-    std::size_t Read(unsigned char* buffer, std::size_t size) override;
-
-private:
-    std::string_view bytes_;
-    std::size_t maxPiece_;
-    std::size_t pos_ = 0;
-};
 
 class LogReader {
 public:
@@ -98,12 +66,13 @@ private:
     bool Refill();
 
     Mode mode_;
-    std::vector<unsigned char> buffer_;
+    std::size_t blockSize_;
     std::unique_ptr<ByteSource> source_;
+    const unsigned char* data_ = nullptr;  // the block in hand
 
-    std::size_t bufferCount_ = 0;  // valid bytes in buffer_
+    std::size_t bufferCount_ = 0;  // valid bytes in the block
     std::size_t bufferPos_ = 0;    // next byte to take, from 0
-    std::int64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+    std::int64_t bufferOffset_ = 0;  // file offset of the block's first byte
     std::int64_t rawRead_ = 0;       // bytes read from the source so far
 
     unsigned char prevByte_ = 0;
@@ -124,7 +93,7 @@ private:
     std::int64_t keyBuffer_ = -1;
     std::string key_;
 
-    // The line so far: line_ followed by buffer_[spanBegin_, spanEnd_).
+    // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;
     std::size_t spanBegin_ = 0;
     std::size_t spanEnd_ = 0;

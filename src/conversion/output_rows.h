@@ -13,7 +13,7 @@ namespace tarnimex {
 
 class OutputRows {
 public:
-    static constexpr std::size_t kChunkSize = 1 << 20;
+    static constexpr std::size_t kChunkSize = 2 << 20;
 
     void Append(std::string_view row);  // without its line end
     // A row written in place: room for maxLength bytes, then EndRow at its end.
@@ -42,8 +42,11 @@ public:
     }
 
 private:
+    struct Free {
+        void operator()(char* p) const;
+    };
     struct Chunk {
-        std::unique_ptr<char[]> data;
+        std::unique_ptr<char[], Free> data;
         std::size_t size = 0;
         std::size_t capacity = 0;
     };

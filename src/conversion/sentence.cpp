@@ -4,6 +4,10 @@
 #include "sentence.h"
 
 #include <charconv>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string>
 
 namespace tarnimex {
@@ -23,26 +27,60 @@ std::string_view Trim(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-int SplitSentence(std::string_view line, SentenceFields& fields) {
+std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields, int& count) {
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t fieldStart = 0;
+    std::size_t stop = size;
     int n = 1;
-    if (!line.empty()) {
-        for (;;) {
-            std::size_t comma = line.find(',');
-            if (comma == std::string_view::npos) break;
-            fields.field[static_cast<std::size_t>(n - 1)] = Trim(line.substr(0, comma));
-            line.remove_prefix(comma + 1);
-            ++n;
-            if (n == 10) break;
+    // Handles one comma or line end at j; false once the report has ended.
+    auto mark = [&](std::size_t j) {
+        if (data[j] == ',') {
+            if (n < 10) {
+                fields.field[static_cast<std::size_t>(n - 1)] = Trim(std::string_view(data + fieldStart, j - fieldStart));
+                fieldStart = j + 1;
+                ++n;
+            }
+            return true;
         }
-        // The last field keeps its blanks; its checksum is cut off.
-        std::size_t star = line.find('*');
-        fields.field[static_cast<std::size_t>(n - 1)] =
-            star == std::string_view::npos ? line : line.substr(0, star);
-    } else {
-        fields.field[0] = {};
+        if (j < keyLength) return true;  // a "$" inside the key itself
+        stop = j;
+        return false;
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i dollar = _mm_set1_epi8('$');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        auto m = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, dollar)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)))));
+        for (; m != 0; m &= m - 1) {
+            if (!mark(i + static_cast<std::size_t>(__builtin_ctz(m)))) goto done;
+        }
     }
-    for (int i = n; i < 10; ++i) fields.field[static_cast<std::size_t>(i)] = {};
-    return n;
+#endif
+    for (; i < size; ++i) {
+        const char c = data[i];
+        if ((c == ',' || c == '\r' || c == '\n' || c == '$') && !mark(i)) break;
+    }
+done:
+    // The last field keeps its blanks; its checksum is cut off.
+    const std::string_view last(data + fieldStart, stop - fieldStart);
+    const std::size_t star = last.find('*');
+    fields.field[static_cast<std::size_t>(n - 1)] = star == std::string_view::npos ? last : last.substr(0, star);
+    for (int k = n; k < 10; ++k) fields.field[static_cast<std::size_t>(k)] = {};
+    count = n;
+    return stop;
+}
+
+int SplitSentence(std::string_view line, SentenceFields& fields) {
+    int count = 1;
+    SplitReport(line, SIZE_MAX, fields, count);
+    return count;
 }
 
 double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
@@ -72,6 +110,18 @@ double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
         expText = text.substr(expBegin, i - expBegin);
     }
     if (i != size) return 0.0;
+
+    // Up to 15 significant digits and no exponent: the digits as an integer,
+    // divided once by an exact power of ten, give the correctly rounded value.
+    if (expText.empty() && intDigits.size() + fracDigits.size() <= 15) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        std::uint64_t mantissa = 0;
+        for (char c : intDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        for (char c : fracDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        const double value = static_cast<double>(mantissa) / kPowers[fracDigits.size()];
+        return negative ? -value : value;
+    }
 
     // Rebuilt in the one form from_chars reads whatever the separator.
     char small[64];

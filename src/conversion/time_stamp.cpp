@@ -5,6 +5,7 @@
 #include "time_stamp.h"
 
 #include <cmath>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -22,26 +23,28 @@ int DaysInMonth(int y, int m) {
     return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-// Reads 1 to maxDigits ASCII digits at pos.
-bool ReadNumber(std::string_view text, std::size_t& pos, int maxDigits, int& value) {
-    value = 0;
-    int digits = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-        if (++digits > maxDigits) return false;
-        value = value * 10 + (text[pos] - '0');
-        ++pos;
+// Reads 1 to maxDigits ASCII digits at p.
+inline bool ReadNumber(const char*& p, const char* end, int maxDigits, int& value) {
+    const char* const start = p;
+    int v = 0;
+    while (p != end && static_cast<unsigned>(*p - '0') < 10u) {
+        if (p - start == maxDigits) return false;
+        v = v * 10 + (*p - '0');
+        ++p;
     }
-    return digits > 0;
+    value = v;
+    return p != start;
 }
 
-bool ReadText(std::string_view text, std::size_t& pos, std::string_view expected) {
-    if (expected.size() == 1) {
-        if (pos >= text.size() || text[pos] != expected[0]) return false;
-        ++pos;
-        return true;
+inline bool ReadText(const char*& p, const char* end, const std::string& expected) {
+    const std::size_t n = expected.size();
+    if (n == 0 || static_cast<std::size_t>(end - p) < n) return false;
+    if (n == 1) {
+        if (*p != expected[0]) return false;
+    } else if (std::memcmp(p, expected.data(), n) != 0) {
+        return false;
     }
-    if (expected.empty() || text.substr(pos, expected.size()) != expected) return false;
-    pos += expected.size();
+    p += n;
     return true;
 }
 
@@ -60,6 +63,20 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
 
 constexpr std::int64_t kDaysFrom1970To1899 = 25569;  // 1899-12-30 is day -25569 of 1970
 
+constexpr long long CivilDays(int year, int month, int day) {
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468 + kDaysFrom1970To1899;
+}
+
+// The values FormatTimeStamp can show: 0001-01-01 to 9999-12-31 23:59:59.999.
+constexpr long long kFirstDay = CivilDays(1, 1, 1);
+constexpr std::int64_t kFirstMs = kFirstDay * kMsPerDay;
+constexpr std::int64_t kLastMs = CivilDays(9999, 12, 31) * kMsPerDay + kMsPerDay - 1;
+
 constexpr char kPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -72,20 +89,17 @@ char* PutPair(char* out, int value) {
 }
 
 char* PutText(char* out, const std::string& text) {
+    if (text.size() == 1) {
+        *out = text[0];
+        return out + 1;
+    }
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
 
 }  // namespace
 
-long long DaysFromCivil(int year, int month, int day) {
-    const std::int64_t y = year - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468 + kDaysFrom1970To1899;
-}
+long long DaysFromCivil(int year, int month, int day) { return CivilDays(year, month, day); }
 
 std::string_view TimeStampFormat(int secondDecimals) {
     switch (secondDecimals) {
@@ -97,16 +111,54 @@ std::string_view TimeStampFormat(int secondDecimals) {
     }
 }
 
+bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
+                   int& hour, int& minute, int& sec, int& ms);
+
+// The usual shape, "dddd/dd/dd dd:dd:dd" (or "dd/dd/dddd …") with one-character
+// separators and 0 to 3 digits after a ".", read at fixed places. Returns false
+// when the text has another shape; the general reader then decides.
+bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
+                     int& hour, int& minute, int& sec, int& ms) {
+    if (text.size() < 19 || text.size() > 23 ||
+        regional.dateSeparator.size() != 1 || regional.timeSeparator.size() != 1) {
+        return false;
+    }
+    const char* t = text.data();
+    const char ds = regional.dateSeparator[0];
+    const char ts = regional.timeSeparator[0];
+    const bool yearFirst = regional.dateOrder == DateOrder::YMD;
+    const int sep1 = yearFirst ? 4 : 2;
+    if (t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ' || t[13] != ts || t[16] != ts) return false;
+    auto digit = [&](int i) { return static_cast<unsigned>(t[i] - '0'); };
+    unsigned bad = 0;
+    auto number = [&](int from, int width) {
+        unsigned v = 0;
+        for (int i = from; i < from + width; ++i) {
+            bad |= digit(i) > 9 ? 1u : 0u;
+            v = v * 10 + digit(i);
+        }
+        return static_cast<int>(v);
+    };
+    first = number(0, sep1);
+    second = number(sep1 + 1, 2);
+    third = number(sep1 + 4, yearFirst ? 2 : 4);
+    hour = number(11, 2);
+    minute = number(14, 2);
+    sec = number(17, 2);
+    ms = 0;
+    if (text.size() > 19) {
+        if (t[19] != '.') return false;
+        const int digits = static_cast<int>(text.size()) - 20;
+        ms = number(20, digits);
+        for (int i = digits; i < 3; ++i) ms *= 10;
+    }
+    return bad == 0;
+}
+
 double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
-    std::size_t pos = 0;
-    int first = 0, second = 0, third = 0;
-    const auto& dateSep = regional.dateSeparator;
-    // The year may have four digits wherever the date order puts it.
-    const int firstDigits = regional.dateOrder == DateOrder::YMD ? 4 : 2;
-    const int thirdDigits = regional.dateOrder == DateOrder::YMD ? 2 : 4;
-    if (!ReadNumber(text, pos, firstDigits, first) || !ReadText(text, pos, dateSep) ||
-        !ReadNumber(text, pos, 2, second) || !ReadText(text, pos, dateSep) ||
-        !ReadNumber(text, pos, thirdDigits, third)) {
+    int first = 0, second = 0, third = 0, hour = 0, minute = 0, sec = 0, ms = 0;
+    if (!ParseUsualShape(text, regional, first, second, third, hour, minute, sec, ms) &&
+        !ParseAnyShape(text, regional, first, second, third, hour, minute, sec, ms)) {
         return 0.0;
     }
     int year, month, day;
@@ -115,45 +167,53 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
         case DateOrder::MDY: month = first, day = second, year = third; break;
         default: day = first, month = second, year = third; break;
     }
-    if (pos >= text.size() || text[pos] != ' ') return 0.0;
-    ++pos;
-    int hour, minute, sec;
-    if (!ReadNumber(text, pos, 2, hour) || !ReadText(text, pos, regional.timeSeparator) ||
-        !ReadNumber(text, pos, 2, minute) || !ReadText(text, pos, regional.timeSeparator) ||
-        !ReadNumber(text, pos, 2, sec)) {
-        return 0.0;
-    }
-    int ms = 0;
-    if (pos < text.size() && text[pos] == '.') {
-        ++pos;
-        int digits = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-            if (++digits > 3) return 0.0;  // a millisecond count of 1000 or more
-            ms = ms * 10 + (text[pos] - '0');
-            ++pos;
-        }
-        for (int i = digits; i < 3; ++i) ms *= 10;
-    }
-    if (pos != text.size()) return 0.0;
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month) || hour > 23 || minute > 59 || sec > 59) {
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+        minute > 59 || sec > 59) {
         return 0.0;
     }
     const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
-    return static_cast<double>(DaysFromCivil(year, month, day)) +
-           static_cast<double>(msOfDay) / 86400000.0;
+    return static_cast<double>(CivilDays(year, month, day)) + static_cast<double>(msOfDay) / 86400000.0;
+}
+
+bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
+                   int& hour, int& minute, int& sec, int& ms) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const std::string& dateSep = regional.dateSeparator;
+    // The year may have four digits wherever the date order puts it.
+    const int firstDigits = regional.dateOrder == DateOrder::YMD ? 4 : 2;
+    const int thirdDigits = regional.dateOrder == DateOrder::YMD ? 2 : 4;
+    if (!ReadNumber(p, end, firstDigits, first) || !ReadText(p, end, dateSep) || !ReadNumber(p, end, 2, second) ||
+        !ReadText(p, end, dateSep) || !ReadNumber(p, end, thirdDigits, third)) {
+        return false;
+    }
+    if (p == end || *p != ' ') return false;
+    ++p;
+    const std::string& timeSep = regional.timeSeparator;
+    if (!ReadNumber(p, end, 2, hour) || !ReadText(p, end, timeSep) || !ReadNumber(p, end, 2, minute) ||
+        !ReadText(p, end, timeSep) || !ReadNumber(p, end, 2, sec)) {
+        return false;
+    }
+    ms = 0;
+    if (p != end && *p == '.') {
+        ++p;
+        const char* const digits = p;
+        // Four digits or more would be a millisecond count of 1000 or more.
+        if (p != end && !ReadNumber(p, end, 3, ms)) return false;
+        for (auto i = p - digits; i < 3; ++i) ms *= 10;
+    }
+    return p == end;
 }
 
 TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecimals)
-    : timeSeparator_(regional.timeSeparator.substr(0, 8)),
-      dateSeparator_(regional.dateSeparator.substr(0, 8)),
+    : timeSeparator_(regional.timeSeparator),
+      dateSeparator_(regional.dateSeparator),
       secondDecimals_(secondDecimals),
-      maxLength_(4 + 2 + 2 + 1 + 2 + 2 + 2 + 4 + 2 * dateSeparator_.size() + 2 * timeSeparator_.size()),
+      // Room for a 16-byte copy of the date even when it is shorter.
+      maxLength_(std::max<std::size_t>(11 + 2 * dateSeparator_.size(), 16) + 10 + 2 * timeSeparator_.size()),
       cachedDay_(LLONG_MIN) {}
 
 char* TimeStampWriter::Write(char* out, double value) {
-    static const std::int64_t kFirstMs = DaysFromCivil(1, 1, 1) * kMsPerDay;
-    static const std::int64_t kLastMs = DaysFromCivil(9999, 12, 31) * kMsPerDay + kMsPerDay - 1;
     const double scaled = value * 86400000.0;
     // The range test comes first so that the conversion below cannot overflow; NaN fails it too.
     if (!(scaled > static_cast<double>(kFirstMs) - 1.0 && scaled < static_cast<double>(kLastMs) + 1.0)) {
@@ -165,34 +225,37 @@ char* TimeStampWriter::Write(char* out, double value) {
     if (fraction >= 0.5) ++ms;
     if (fraction <= -0.5) --ms;
     if (ms < kFirstMs || ms > kLastMs) return out;
-    std::int64_t days = ms / kMsPerDay;
-    std::int64_t msOfDay = ms % kMsPerDay;
-    if (msOfDay < 0) {
-        msOfDay += kMsPerDay;
-        --days;
-    }
+    // Offset to a positive count so that the divisions need no sign fix-up.
+    const auto sinceFirst = static_cast<std::uint64_t>(ms - kFirstMs);
+    const auto days = static_cast<long long>(sinceFirst / kMsPerDay) + kFirstDay;
+    const auto msOfDay = static_cast<std::uint32_t>(sinceFirst % kMsPerDay);
     if (days != cachedDay_) {
         int year, month, day;
         CivilFromDays(days - kDaysFrom1970To1899, year, month, day);
-        char* p = cachedDate_;
-        p = PutPair(PutPair(p, year / 100), year % 100);
-        p = PutText(p, dateSeparator_);
-        p = PutPair(p, month);
-        p = PutText(p, dateSeparator_);
-        p = PutPair(p, day);
-        *p++ = ' ';
-        cachedDateLength_ = static_cast<std::size_t>(p - cachedDate_);
+        char date[16];
+        char* p = PutPair(PutPair(date, year / 100), year % 100);
+        cachedDate_.assign(date, p);
+        cachedDate_ += dateSeparator_;
+        cachedDate_.append(date, PutPair(date, month));
+        cachedDate_ += dateSeparator_;
+        cachedDate_.append(date, PutPair(date, day));
+        cachedDate_ += ' ';
         cachedDay_ = days;
     }
-    std::memcpy(out, cachedDate_, cachedDateLength_);
-    char* p = out + cachedDateLength_;
-    const int millis = static_cast<int>(msOfDay % 1000);
-    const int secs = static_cast<int>(msOfDay / 1000);
-    p = PutPair(p, secs / 3600);
+    const std::size_t dateLength = cachedDate_.size();
+    if (dateLength <= 16) {
+        std::memcpy(out, cachedDate_.data(), 16);  // a fixed size copies without a call
+    } else {
+        std::memcpy(out, cachedDate_.data(), dateLength);
+    }
+    char* p = out + dateLength;
+    const std::uint32_t millis = msOfDay % 1000;
+    const std::uint32_t secs = msOfDay / 1000;
+    p = PutPair(p, static_cast<int>(secs / 3600));
     p = PutText(p, timeSeparator_);
-    p = PutPair(p, secs / 60 % 60);
+    p = PutPair(p, static_cast<int>(secs / 60 % 60));
     p = PutText(p, timeSeparator_);
-    p = PutPair(p, secs % 60);
+    p = PutPair(p, static_cast<int>(secs % 60));
     if (secondDecimals_ >= 1 && secondDecimals_ <= 3) {
         // Extra decimals are cut, not rounded.
         *p++ = '.';

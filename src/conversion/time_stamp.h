@@ -47,8 +47,7 @@ private:
     int secondDecimals_;
     std::size_t maxLength_;
     long long cachedDay_;
-    char cachedDate_[48];
-    std::size_t cachedDateLength_ = 0;
+    std::string cachedDate_;  // "yyyy/mm/dd " of cachedDay_
 };
 
 }  // namespace tarnimex

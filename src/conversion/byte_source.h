@@ -1,0 +1,50 @@
+// Where the log reader's bytes come from: a file read block by block, or bytes
+// in memory handed out in pieces. A block stays valid until the next call.
+// Read failures throw IoError with the path and the system's reason. (A
+// read-ahead thread was tried: the blocks then arrive cold in this core's cache
+// and the whole run gets slower.)
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnimex {
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // The next block of at most maxSize bytes; empty at the end of input.
+    virtual std::span<const unsigned char> Next(std::size_t maxSize) = 0;
+};
+
+// Blocks read when asked for.
+class FileSource : public ByteSource {
+public:
+    FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+    ~FileSource() override;
+    std::span<const unsigned char> Next(std::size_t maxSize) override;
+
+private:
+    std::FILE* file_;
+    std::string path_;
+    std::vector<unsigned char> buffer_;
+};
+
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes, std::size_t maxPiece = SIZE_MAX)
+        : bytes_(bytes), maxPiece_(maxPiece) {}
+    std::span<const unsigned char> Next(std::size_t maxSize) override;
+
+private:
+    std::string_view bytes_;
+    std::size_t maxPiece_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace tarnimex
