@@ -122,7 +122,7 @@ std::string CliUsage() {
            "  --limit              Limiting on: only the reports around changes of the delay\n"
            "  --threshold TEXT     threshold time in seconds (default 0.2)\n"
            "  --max-step TEXT      max time step in seconds (default 10.0)\n"
-           "  --alarm-step TEXT    alarm step in seconds; 0 or less marks no alarms (default 50.0)\n"
+           "  --alarm-step TEXT    alarm step in seconds; 0 or less marks no alarms (default 50)\n"
            "  --alarm-symbol TEXT  mark of alarm rows (default \"!!\")\n"
            "  --settings FILE      take the settings from the window's settings file;\n"
            "                       options given here win\n"

@@ -14,7 +14,7 @@ struct CliOptions {
     bool limit = false;
     std::string threshold = "0.2";
     std::string maxStep = "10.0";
-    std::optional<std::string> alarmStep;    // default "50.0"
+    std::optional<std::string> alarmStep;    // default 50 seconds
     std::optional<std::string> alarmSymbol;  // default "!!"
     std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
     std::optional<std::string> settingsFile;

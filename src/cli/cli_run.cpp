@@ -6,6 +6,7 @@
 #include "cli_options.h"
 #include "conversion/conversion_run.h"
 #include "conversion/sentence.h"
+#include "settings/converter_settings.h"
 
 namespace tarnimex {
 
@@ -62,8 +63,28 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     fields.limit = options.limit;
     fields.threshold = options.threshold;
     fields.maxStep = options.maxStep;
-    fields.alarmStep = ParseFloat(options.alarmStep.value_or("50.0"), regional.decimalSeparator);
-    fields.alarmSymbol = std::string(Trim(options.alarmSymbol.value_or("!!")));
+    fields.alarmStep = 50.0;
+    fields.alarmSymbol = "!!";
+    if (options.settingsFile) {
+        // The window's settings, as it would hold them after loading the file.
+        try {
+            const ConverterSettings settings = ReadConverterSettings(*options.settingsFile, regional);
+            static const char* const kDecimals[] = {"Auto", "0", "1", "2", "3"};
+            if (settings.key && !options.Given("key")) fields.key = *settings.key;
+            if (settings.secondKey && !options.Given("second-key")) fields.secondKey = *settings.secondKey;
+            if (settings.secDecIndex && !options.Given("decimals")) fields.decimals = kDecimals[*settings.secDecIndex];
+            if (settings.limit && !options.Given("limit")) fields.limit = *settings.limit;
+            if (settings.threshold && !options.Given("threshold")) fields.threshold = *settings.threshold;
+            if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
+            fields.alarmStep = settings.alarmStep;
+            fields.alarmSymbol = settings.symbolOfAlarm;
+        } catch (const SettingsError& e) {
+            err << "tarnimex-convert: " << e.what() << '\n';
+            return 2;
+        }
+    }
+    if (options.alarmStep) fields.alarmStep = ParseFloat(*options.alarmStep, regional.decimalSeparator);
+    if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
 
     CliHost host(std::move(fields), out, err, terminal, options.quiet);
     Converter converter(host, regional, TextEncodingFromUserLocale());

@@ -87,6 +87,24 @@ TEST_F(Cli, Options) {
     EXPECT_EQ(out_, log + "\nNo effective data.\n");
 }
 
+TEST_F(Cli, SettingsFileAndOptionsThatWin) {
+    const std::string log = Log("s.nmea", "$PKEY,1,1,1,other,2023/07/05 12:34:56.789,60*00\r\n");
+    const std::string ini = Log("t.ini", "; mine\r\n[Option]\r\nKeyText=$PKEY\r\nSecKeyText=\r\nSecondDec=2\r\n"
+                                         "AlarmStep=100\r\nSymbolOfAlarm= A \r\n");
+    const std::string before = ReadFile(ini);
+    EXPECT_EQ(Run({"--quiet", "--settings", ini, log}), 0);
+    EXPECT_EQ(ReadFile(dir_ / "s.csv"),
+              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
+              "2023/07/05 12:34:56.7,2023/07/05 12:33:56.7,60,1,60,60\r\n");
+    EXPECT_EQ(Run({"--quiet", "--settings", ini, "--decimals", "0", "--alarm-step=10", log}), 0);
+    EXPECT_EQ(ReadFile(dir_ / "s.csv"),
+              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
+              "2023/07/05 12:34:56,2023/07/05 12:33:56,60,A,1,60,60\r\n");
+    EXPECT_EQ(ReadFile(ini), before) << "reading never changes the settings file";
+    EXPECT_EQ(Run({"--settings", (dir_ / "missing.ini").string(), log}), 2);
+    EXPECT_FALSE(fs::exists(dir_ / "missing.ini"));
+}
+
 TEST_F(Cli, UsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {},
