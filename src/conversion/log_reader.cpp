@@ -84,6 +84,15 @@ void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::
     ckB = static_cast<std::uint8_t>(b);
 }
 
+#if defined(__SSE2__)
+// The sum of the sixteen byte lanes.
+std::size_t LaneSum(__m128i counts) {
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+}
+#endif
+
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 }  // namespace
@@ -357,46 +366,66 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
         keyBuffer_ = bufferOffset_;
         key_ = key;
     }
-    const std::size_t end = keyAt_;
+    // The pass covers plain text up to the key: its first byte outside
+    // 0x20..0x7F other than CR and LF ends it.
+    std::size_t end = keyAt_;
+    std::size_t i = bufferPos_;
+    std::size_t lines = 0;
     // In plain text a line ends at a CR or LF right after a stored byte: a byte
     // of the same kind finds the line empty, its partner is the other half of a
-    // pair. Any other byte below 0x20 or above 0x7F ends the pass.
-    std::size_t lines = 0;
-    std::size_t after = bufferPos_;  // just past the last line end passed
-    unsigned prevStored = 0;         // the line is empty when a call begins
-    std::size_t i = bufferPos_;
+    // pair. The line is empty when a call begins.
 #if defined(__SSE2__)
-    const __m128i limit = _mm_set1_epi8(0x20);
-    const __m128i cr = _mm_set1_epi8(0x0D);
-    const __m128i lf = _mm_set1_epi8(0x0A);
-    for (; i + 16 <= end; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        const __m128i lineEnd = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
-        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(lineEnd));
-        const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(lineEnd, _mm_cmplt_epi8(v, limit))));
-        const unsigned stored = ~ends & 0xFFFFu;
-        unsigned completions = ends & ((stored << 1) | prevStored);
-        prevStored = stored >> 15;
-        if (other != 0) completions &= (other & (0u - other)) - 1;  // only those before the first other byte
-        for (; completions != 0 && lines < maxLines; ++lines) {
-            after = i + static_cast<std::size_t>(__builtin_ctz(completions)) + 1;
-            completions &= completions - 1;
+    {
+        const __m128i limit = _mm_set1_epi8(0x20);
+        const __m128i cr = _mm_set1_epi8(0x0D);
+        const __m128i lf = _mm_set1_epi8(0x0A);
+        __m128i previousEnds = _mm_set1_epi8(-1);
+        __m128i counts = _mm_setzero_si128();  // per byte lane, at most 255 blocks at a time
+        int blocks = 0;
+        for (; i + 16 <= end; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+            const int other = _mm_movemask_epi8(_mm_andnot_si128(ends, _mm_cmplt_epi8(v, limit)));
+            if (other != 0) {
+                end = i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(other)));
+                break;
+            }
+            const __m128i before = _mm_or_si128(_mm_slli_si128(ends, 1), _mm_srli_si128(previousEnds, 15));
+            counts = _mm_sub_epi8(counts, _mm_andnot_si128(before, ends));
+            previousEnds = ends;
+            if (++blocks == 255) {
+                lines += LaneSum(counts);
+                counts = _mm_setzero_si128();
+                blocks = 0;
+            }
         }
-        if (other != 0 || lines == maxLines) {
-            i = end;
-            break;
-        }
+        lines += LaneSum(counts);
     }
 #endif
-    for (; i < end && lines < maxLines; ++i) {
+    bool prevStored = i > bufferPos_ && data[i - 1] != kCR && data[i - 1] != kLF;
+    for (; i < end; ++i) {
         const unsigned char b = data[i];
-        const unsigned lineEnd = b == kCR || b == kLF;
-        if (!lineEnd && (b < 0x20 || b > 0x7F)) break;
-        if (lineEnd & prevStored) {
-            after = i + 1;
-            ++lines;
+        const bool lineEnd = b == kCR || b == kLF;
+        if (!lineEnd && (b < 0x20 || b > 0x7F)) {
+            end = i;
+            break;
         }
-        prevStored = lineEnd ^ 1u;
+        if (lineEnd && prevStored) ++lines;
+        prevStored = !lineEnd;
+    }
+    if (lines == 0) return 0;
+    // Back to just past the last line end passed, or to the maxLines-th.
+    std::size_t after = end;
+    while (!((data[after - 1] == kCR || data[after - 1] == kLF) && after - 1 > bufferPos_ &&
+             data[after - 2] != kCR && data[after - 2] != kLF)) {
+        --after;
+    }
+    if (lines > maxLines) {
+        lines = 0;
+        for (after = bufferPos_ + 1; lines < maxLines; ++after) {
+            const bool lineEnd = data[after] == kCR || data[after] == kLF;
+            lines += lineEnd && data[after - 1] != kCR && data[after - 1] != kLF;
+        }
     }
     if (lines > 0) {
         prevByte_ = data[after - 1];
