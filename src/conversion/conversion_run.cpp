@@ -140,7 +140,8 @@ private:
         *p++ = ',';
         p = times_->Write(p, time - delay / 86400.0);
         *p++ = ',';
-        std::memcpy(p, delayText.data(), delayText.size());
+        // A missing field is an empty view that may point nowhere.
+        if (!delayText.empty()) std::memcpy(p, delayText.data(), delayText.size());
         p += delayText.size();
         if (!mark.empty()) {
             *p++ = ',';
