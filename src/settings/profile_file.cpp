@@ -170,7 +170,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
 
     const std::optional<std::size_t> start = FindSection(section);
     if (!start) {
-        if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = lineBreak;
+        if (!lines_.empty()) EndLine(lines_.back(), lineBreak);
         lines_.push_back({Encode("[" + std::string(section) + "]"), lineBreak});
         lines_.push_back({entry, lineBreak});
         return;
@@ -186,8 +186,16 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         }
         if (!TrimBlanks(text).empty()) last = i;
     }
-    if (lines_[last].end.empty()) lines_[last].end = lineBreak;
+    EndLine(lines_[last], lineBreak);
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last) + 1, Line{entry, lineBreak});
+}
+
+void ProfileFile::EndLine(Line& line, const std::string& lineBreak) const {
+    if (!line.end.empty()) return;
+    // A UTF-16 file cut after half a character: the half becomes a whole one, or
+    // every line written after it would be out of step and unreadable.
+    if (utf16_ && line.text.size() % 2 != 0) line.text += '\0';
+    line.end = lineBreak;
 }
 
 ProfileFile ReadProfileFile(const std::string& path) {

@@ -39,6 +39,8 @@ class ProfileFile {
     std::string Decode(const Line& line) const;
     std::string Encode(std::string_view utf8) const;
     std::optional<std::size_t> FindSection(std::string_view section) const;
+    // Gives a last, unended line its break before a line is added after it.
+    void EndLine(Line& line, const std::string& lineBreak) const;
 
     bool utf16_ = false;
     std::string preamble_;  // byte-order mark

@@ -82,6 +82,14 @@ TEST(ProfileFileTest, WritesChangeOnlyTheirOwnLine) {
          "a\r\nSecondDec=3", "[Option]\r\nKeyText=a  SecondDec=3\r\n"},
         {"UTF-16 file stays UTF-16", "\xFF\xFE", "SymbolOfAlarm", "\xE2\x98\x85",
          "\xFF\xFE" + Utf16Bytes("[Option]\r\nSymbolOfAlarm=") + "\x05\x26" + Utf16Bytes("\r\n")},
+        // Found by fuzzing: keys added after half a character could not be read.
+        {"a UTF-16 file's stray last byte becomes a whole character",
+         "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText=a") + "X", "SymbolOfAlarm", "!!",
+         "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText=a") + std::string("X\0", 2) +
+             Utf16Bytes("\r\nSymbolOfAlarm=!!\r\n")},
+        {"a stray byte before a new section", "\xFF\xFE" + Utf16Bytes("; x") + "Y", "KeyText", "v",
+         "\xFF\xFE" + Utf16Bytes("; x") + std::string("Y\0", 2) +
+             Utf16Bytes("\r\n[Option]\r\nKeyText=v\r\n")},
     };
     for (const WriteCase& c : cases) {
         ProfileFile profile = ProfileFile::FromBytes(c.before);
