@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+
+#include "../support/files.h"
 #include <fstream>
 #include <sstream>
 
@@ -15,13 +17,7 @@ namespace tarnimex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
+using test::ReadFile;
 
 const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
 

@@ -10,28 +10,20 @@
 #include <sstream>
 
 #include "../support/fake_host.h"
+#include "../support/files.h"
 #include "../support/frames.h"
 
 namespace tarnimex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
 using test::FakeHost;
 
 const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
 const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 const TextEncoding kUtf8{"UTF-8", true};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string Report(int second, const std::string& delay, const std::string& date = "2023/07/05 12:00:") {
     char time[8];
