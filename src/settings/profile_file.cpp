@@ -90,10 +90,15 @@ ProfileFile ProfileFile::FromBytes(std::string_view bytes) {
 
     // Breaks are CR LF, LF or CR, found in code units of the file's width.
     const std::size_t width = profile.utf16_ ? 2 : 1;
+    // A stray last byte of a UTF-16 file counts as the whole character it
+    // becomes when a line is added after it (see EndLine), so the file reads the
+    // same before and after a save.
     auto unitAt = [&](std::size_t i) -> unsigned {
-        if (i + width > bytes.size()) return 0xFFFF;  // a stray last byte: no break
+        if (i >= bytes.size()) return 0xFFFF;
         const auto low = static_cast<unsigned char>(bytes[i]);
-        return width == 1 ? low : low | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        return width == 1 || i + 1 == bytes.size()
+                   ? low
+                   : low | static_cast<unsigned char>(bytes[i + 1]) << 8;
     };
     std::size_t start = 0;
     std::size_t i = 0;
@@ -125,6 +130,9 @@ std::string ProfileFile::Decode(const Line& line) const {
     for (std::size_t i = 0; i + 1 < line.text.size(); i += 2) {
         units += static_cast<char16_t>(static_cast<unsigned char>(line.text[i]) |
                                        static_cast<unsigned char>(line.text[i + 1]) << 8);
+    }
+    if (line.text.size() % 2 != 0) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(line.text.back()));
     }
     return Utf8FromUtf16(units);
 }
@@ -191,11 +199,12 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
 }
 
 void ProfileFile::EndLine(Line& line, const std::string& lineBreak) const {
-    if (!line.end.empty()) return;
     // A UTF-16 file cut after half a character: the half becomes a whole one, or
     // every line written after it would be out of step and unreadable.
-    if (utf16_ && line.text.size() % 2 != 0) line.text += '\0';
-    line.end = lineBreak;
+    if (utf16_ && (line.text.size() + line.end.size()) % 2 != 0) {
+        (line.end.empty() ? line.text : line.end) += '\0';
+    }
+    if (line.end.empty()) line.end = lineBreak;
 }
 
 ProfileFile ReadProfileFile(const std::string& path) {

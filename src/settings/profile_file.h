@@ -39,7 +39,8 @@ class ProfileFile {
     std::string Decode(const Line& line) const;
     std::string Encode(std::string_view utf8) const;
     std::optional<std::size_t> FindSection(std::string_view section) const;
-    // Gives a last, unended line its break before a line is added after it.
+    // Gives a last, unended line its break before a line is added after it, and
+    // completes a UTF-16 file's stray last byte.
     void EndLine(Line& line, const std::string& lineBreak) const;
 
     bool utf16_ = false;

@@ -45,6 +45,8 @@ TEST(ProfileFileTest, ReadsValuesByTheProfileRules) {
         {"cut counts characters, not bytes",
          "[Option]\r\nKeyText=" + std::string(2046, 'x') + "\xC3\xA9\xC3\xA9", "KeyText",
          std::string(2046, 'x') + "\xC3\xA9"},
+        {"a UTF-16 file's stray last byte reads as a whole character",
+         "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText=a") + "X", "KeyText", "aX"},
         {"UTF-16LE file, value as UTF-8",
          "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText= ") + std::string("\x05\x26x\0", 4) +
              Utf16Bytes(" \r\n"),
@@ -87,6 +89,13 @@ TEST(ProfileFileTest, WritesChangeOnlyTheirOwnLine) {
          "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText=a") + "X", "SymbolOfAlarm", "!!",
          "\xFF\xFE" + Utf16Bytes("[Option]\r\nKeyText=a") + std::string("X\0", 2) +
              Utf16Bytes("\r\nSymbolOfAlarm=!!\r\n")},
+        {"a stray CR becomes a whole line break", "\xFF\xFE" + Utf16Bytes("[Option]\r\nA=1") + "\r",
+         "KeyText", "v",
+         "\xFF\xFE" + Utf16Bytes("[Option]\r\nA=1") + std::string("\r\0", 2) +
+             Utf16Bytes("KeyText=v\r\n")},
+        {"a stray byte that completes the section's own line",
+         "\xFF\xFE" + Utf16Bytes("[Optio") + "n", "KeyText", "v",
+         "\xFF\xFE" + Utf16Bytes("[Option\r\nKeyText=v\r\n")},
         {"a stray byte before a new section", "\xFF\xFE" + Utf16Bytes("; x") + "Y", "KeyText", "v",
          "\xFF\xFE" + Utf16Bytes("; x") + std::string("Y\0", 2) +
              Utf16Bytes("\r\n[Option]\r\nKeyText=v\r\n")},
