@@ -3,29 +3,24 @@
 // these tests too.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "../support/fake_host.h"
+#include "../support/files.h"
 #include "conversion_run.h"
 
 namespace tarnimex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
+using test::ReadFile;
 
 // The CSV a default conversion writes for the log bytes, or "" for none.
 std::string ConvertBytes(const std::string& bytes, LogReader::Mode mode) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("tarnimex-fuzz-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("tarnimex-fuzz-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path log = dir / "found.nmea";
     std::ofstream(log, std::ios::binary) << bytes;
@@ -46,7 +41,8 @@ TEST(FuzzFindings, Conversions) {
         std::string csv;
     } cases[] = {
         {"a report without field 7 copied its missing delay from a null pointer",
-         "garbage$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:01.000,0.1*51\r\n$GPTXT,1,1,1,RMC delay\r\n",
+         "garbage$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:01.000,0.1*51\r\n$GPTXT,1,1,1,RMC "
+         "delay\r\n",
          "RMC time,UTC time,Time error,Count,Max,Min\r\n"
          "2023/07/05 12:34:01,2023/07/05 12:34:00.9,0.1,2,0.1,0\r\n"
          "1899/12/30 00:00:00,1899/12/30 00:00:00,\r\n"},

@@ -21,6 +21,7 @@ public:
     std::string symbol = "!!";
     std::vector<std::string> statuses;
     std::vector<std::string> errors;
+    std::vector<std::string> details;  // the system's reason of each error
     std::function<void(const std::string& status)> onEvents;
     int busy = 0;
     int pauses = 0;
@@ -35,7 +36,10 @@ public:
         if (onEvents) onEvents(statuses.empty() ? std::string() : statuses.back());
     }
     void SetBusyCursor(bool on) override { busy += on ? 1 : -1; }
-    void ShowError(const std::string& text, const std::string&) override { errors.push_back(text); }
+    void ShowError(const std::string& text, const std::string& detail) override {
+        errors.push_back(text);
+        details.push_back(detail);
+    }
     void Pause500ms() override { ++pauses; }
 };
 

@@ -1,0 +1,165 @@
+// A CSV that cannot be written: the run ends with an error that names the CSV
+// and the system's reason, the status line keeps "Output..", the previous CSV
+// is intact, no temporary file is left and no later log is converted. Each
+// fault happens in a child process: as nobody (root ignores permission bits)
+// or with a limit on file sizes standing for a disk that fills.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "../support/child_process.h"
+#include "../support/fake_host.h"
+#include "../support/files.h"
+#include "conversion_run.h"
+
+namespace tarnimex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ChildLimits;
+using test::FakeHost;
+using test::ReadFile;
+using test::RunInChild;
+using test::WriteFile;
+
+std::string Reports(int count) {
+    std::string bytes;
+    char line[96];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line,
+                      "$GPTXT,01,01,02,RMC delay,2023/07/05 %02d:%02d:%02d.250,0.123*00\r\n",
+                      i / 3600 % 24, i / 60 % 60, i % 60);
+        bytes += line;
+    }
+    return bytes;
+}
+
+class CsvWriteFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) /
+               ("tarnimex-csv-fault-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "next");
+        // Open to everyone, so that a run that went on could write here even as nobody.
+        fs::permissions(dir_ / "next", fs::perms::all);
+        WriteFile(dir_ / "next" / "next.nmea", Reports(1));
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_ / "logs", fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+};
+
+TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
+    // Legend: reports in the log, how the child runs, the fault set up before
+    // the run and while it reads, the system's reason expected, whether an
+    // earlier CSV file is there to be kept.
+    struct Case {
+        const char* legend;
+        int reports;
+        ChildLimits limits;
+        std::function<void(const fs::path& folder, const fs::path& csv)> before;
+        bool removeFolderWhileReading;
+        const char* reason;
+        bool earlierCsv;
+    };
+    const auto noFault = [](const fs::path&, const fs::path&) {};
+    const Case cases[] = {
+        {"the CSV's folder may not be written",
+         10,
+         {true, 0},
+         [](const fs::path& folder, const fs::path&) {
+             fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
+                                         fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+         },
+         false,
+         "Permission denied",
+         true},
+        {"the disk fills before the CSV is closed",
+         10,
+         {false, 100},
+         noFault,
+         false,
+         "File too large",
+         true},
+        {"the disk fills while rows are written",
+         40000,
+         {false, 1 << 20},
+         noFault,
+         false,
+         "File too large",
+         true},
+        {"the CSV's name is taken by a folder",
+         10,
+         {},
+         [](const fs::path&, const fs::path& csv) {
+             fs::remove(csv);
+             fs::create_directory(csv);
+         },
+         false,
+         "Is a directory",
+         false},
+        {"the log's folder is removed while the log is read",
+         10,
+         {},
+         noFault,
+         true,
+         "No such file or directory",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        const fs::path folder = dir_ / "logs";
+        std::error_code ec;
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        const fs::path log = folder / "log.nmea";
+        const fs::path csv = folder / "log.csv";
+        const fs::path next = dir_ / "next" / "next.nmea";
+        WriteFile(log, Reports(c.reports));
+        WriteFile(csv, "earlier");
+        fs::remove(dir_ / "next" / "next.csv");
+        c.before(folder, csv);
+
+        const std::string result = RunInChild(c.limits, [&] {
+            FakeHost host;
+            if (c.removeFolderWhileReading) {
+                host.onEvents = [&](const std::string& status) {
+                    if (status == log.string()) fs::remove_all(folder);
+                };
+            }
+            Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true});
+            std::string outcome = "no error";
+            try {
+                converter.ConvertFiles(log.string() + ";" + next.string());
+            } catch (const IoError& e) {
+                outcome = e.what();
+            }
+            return outcome + "\n" + host.statuses.back() + "\nbusy " + std::to_string(host.busy);
+        });
+
+        EXPECT_EQ(result, "Cannot create file \"" + csv.string() + "\". " + c.reason +
+                              "\nOutput..\nbusy 0");
+        EXPECT_FALSE(fs::exists(dir_ / "next" / "next.csv")) << "the run went on";
+        if (c.earlierCsv) {
+            EXPECT_EQ(ReadFile(csv), "earlier");
+        }
+        if (fs::exists(folder)) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                    << "left behind: " << entry.path();
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnimex

@@ -1,0 +1,201 @@
+// Logs that change under the reader or cannot be read: a log that shrinks,
+// grows, disappears or is replaced once open or halfway through converts what
+// the reader still finds, in both reader modes; a name that is no readable
+// file is reported and the run goes on; a read that fails ends the run.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "../support/child_process.h"
+#include "../support/fake_host.h"
+#include "../support/files.h"
+#include "conversion_run.h"
+
+namespace tarnimex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeHost;
+using test::ReadFile;
+using test::WriteFile;
+
+void Append(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
+
+// Reports of one length each, a second apart from first on.
+constexpr std::size_t kReportLength = 58;
+std::string Reports(int first, int count) {
+    std::string bytes;
+    char line[96];
+    for (int i = first; i < first + count; ++i) {
+        std::snprintf(line, sizeof line,
+                      "$GPTXT,01,01,02,RMC delay,2023/07/05 %02d:%02d:%02d.250,0.5*00\r\n",
+                      i / 3600 % 24, i / 60 % 60, i % 60);
+        bytes += line;
+    }
+    return bytes;
+}
+
+class LogChanges : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) /
+               ("tarnimex-log-changes-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        log_ = dir_ / "log.nmea";
+        next_ = dir_ / "next.nmea";
+        WriteFile(next_, Reports(0, 1));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Data rows of the CSV, checked against the count on its first row; -1 when
+    // no CSV was written.
+    static long Rows(const fs::path& csv) {
+        if (!fs::exists(csv)) return -1;
+        const std::string text = ReadFile(csv);
+        long lines = 0;
+        for (char c : text) lines += c == '\n';
+        const std::size_t first = text.find("\r\n") + 2;
+        const std::string row = text.substr(first, text.find("\r\n", first) - first);
+        // The first row ends with count, maximum and minimum.
+        std::size_t end = row.rfind(',');
+        end = row.rfind(',', end - 1);
+        const std::size_t begin = row.rfind(',', end - 1) + 1;
+        EXPECT_EQ(row.substr(begin, end - begin), std::to_string(lines - 1))
+            << "the count on the first row";
+        return lines - 1;
+    }
+
+    fs::path dir_, log_, next_;
+};
+
+TEST_F(LogChanges, ChangesWhileTheLogIsRead) {
+    // Legend: reports in the log, whether the change comes once the log is open
+    // or at the first progress text (20000 lines in), the change, the range of
+    // data rows expected (-1: no CSV) and the last status text's start.
+    const auto resize = [](std::uintmax_t size) {
+        return [size](const fs::path& log) { fs::resize_file(log, size); };
+    };
+    const struct {
+        const char* legend;
+        int reports;
+        bool atProgress;
+        std::function<void(const fs::path&)> change;
+        long minRows, maxRows;
+        const char* status;
+    } cases[] = {
+        {"shrinks to half once open", 100, false, resize(50 * kReportLength), 50, 50, "Completed:"},
+        {"shrinks into a line once open", 100, false, resize(50 * kReportLength + 20), 50, 50,
+         "Completed:"},
+        {"is emptied once open", 100, false, resize(0), -1, -1, "No effective data."},
+        {"grows once open", 100, false, [](const fs::path& log) { Append(log, Reports(100, 20)); },
+         120, 120, "Completed:"},
+        {"is deleted once open", 100, false, [](const fs::path& log) { fs::remove(log); }, 100, 100,
+         "Completed:"},
+        {"is replaced once open", 100, false,
+         [](const fs::path& log) {
+             WriteFile(log.string() + ".new", Reports(0, 3));
+             fs::rename(log.string() + ".new", log);
+         },
+         100, 100, "Completed:"},
+        // What was read ahead still counts; the rest is gone.
+        {"is emptied halfway", 50000, true, resize(0), 20000, 50000, "Completed:"},
+        {"grows halfway", 50000, true,
+         [](const fs::path& log) { Append(log, Reports(50000, 1000)); }, 51000, 51000,
+         "Completed:"},
+    };
+    for (const auto& c : cases) {
+        for (const auto mode : {LogReader::Mode::Fast, LogReader::Mode::Reference}) {
+            SCOPED_TRACE(std::string(c.legend) +
+                         (mode == LogReader::Mode::Fast ? ", fast" : ", reference"));
+            WriteFile(log_, Reports(0, c.reports));
+            ASSERT_EQ(fs::file_size(log_), static_cast<std::uintmax_t>(c.reports) * kReportLength);
+            fs::remove(dir_ / "log.csv");
+            fs::remove(dir_ / "next.csv");
+            FakeHost host;
+            bool changed = false;
+            host.onEvents = [&](const std::string& status) {
+                const bool now = c.atProgress ? status.rfind(log_.string() + " (", 0) == 0
+                                              : status == log_.string();
+                if (now && !changed) {
+                    changed = true;
+                    c.change(log_);
+                }
+            };
+            Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true}, mode);
+            converter.ConvertFiles(log_.string() + ";" + next_.string());
+            EXPECT_TRUE(changed);
+            const long rows = Rows(dir_ / "log.csv");
+            EXPECT_GE(rows, c.minRows);
+            EXPECT_LE(rows, c.maxRows);
+            const auto last =
+                std::find(host.statuses.begin(), host.statuses.end(), next_.string()) - 1;
+            EXPECT_EQ(last->rfind(c.status, 0), 0u) << *last;
+            EXPECT_TRUE(fs::exists(dir_ / "next.csv")) << "the run goes on";
+            EXPECT_TRUE(host.errors.empty());
+        }
+    }
+}
+
+TEST_F(LogChanges, NamesThatAreNoReadableFileAreReportedAndTheRunGoesOn) {
+    fs::permissions(dir_, fs::perms::all);  // the next log's CSV, written as nobody
+    const fs::path pipe = dir_ / "pipe.nmea";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const fs::path locked = dir_ / "locked.nmea";
+    WriteFile(locked, Reports(0, 1));
+    fs::permissions(locked, fs::perms::none);
+    // Legend: the name given, the reason shown beside "Can not Open: name".
+    const struct {
+        const char* legend;
+        std::string name;
+        const char* reason;
+    } cases[] = {
+        {"a folder", dir_.string(), "Not a regular file"},
+        {"a named pipe, which could block the run for ever", pipe.string(), "Not a regular file"},
+        {"a device that never ends", "/dev/zero", "Not a regular file"},
+        {"a missing file", (dir_ / "missing.nmea").string(), "No such file or directory"},
+        {"a file that may not be read", locked.string(), "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        fs::remove(dir_ / "next.csv");
+        // As nobody, since root may read any file.
+        const std::string result = test::RunInChild({true, 0}, [&] {
+            FakeHost host;
+            Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true});
+            converter.ConvertFiles(c.name + ";" + next_.string());
+            std::string shown;
+            for (std::size_t i = 0; i < host.errors.size(); ++i)
+                shown += host.errors[i] + " / " + host.details[i];
+            return shown + "\n" + host.statuses.front() + "\n" +
+                   (fs::exists(dir_ / "next.csv") ? "next" : "");
+        });
+        EXPECT_EQ(result, "Can not Open: " + c.name + " / " + c.reason + "\nError!\nnext");
+    }
+}
+
+TEST_F(LogChanges, AFailedReadEndsTheRun) {
+    // The first bytes of a process's own memory are never mapped: reading them fails.
+    const std::string name = "/proc/self/mem";
+    FakeHost host;
+    Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true});
+    try {
+        converter.ConvertFiles(name + ";" + next_.string());
+        FAIL() << "no error";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot read file \"/proc/self/mem\". Input/output error");
+    }
+    EXPECT_EQ(host.statuses, (std::vector<std::string>{name}));
+    EXPECT_EQ(host.busy, 0);
+    EXPECT_FALSE(fs::exists(dir_ / "next.csv"));
+}
+
+}  // namespace
+}  // namespace tarnimex
