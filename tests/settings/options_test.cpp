@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 
+#include "fake_window.h"
 #include "settings/converter_settings.h"
 #include "settings/settings_location.h"
 #include "test_files.h"
@@ -14,37 +14,11 @@
 namespace tarnimex {
 namespace {
 
+using testing::FakeWindow;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 using testing::Utf16Bytes;
 using testing::WriteBytes;
-
-// The window as designed: 620 x 172 at (100, 200) on a 1920 x 1040 work area.
-class FakeWindow : public OptionsWindow {
-  public:
-    std::map<OptionEdit, std::string> edits{{OptionEdit::Key, "$GPTXT"},
-                                            {OptionEdit::SecKey, "RMC delay"},
-                                            {OptionEdit::TimeDiff, "0.2"},
-                                            {OptionEdit::MaxStep, "10.0"}};
-    int secDec = -1;
-    bool limit = false;
-    int clicks = 0;
-    Rect outer{100, 200, 720, 372};
-
-    std::string EditText(OptionEdit edit) override { return edits[edit]; }
-    void SetEditText(OptionEdit edit, const std::string& text) override { edits[edit] = text; }
-    int SecDecIndex() override { return secDec; }
-    void SetSecDecIndex(int index) override { secDec = index; }
-    bool LimitChecked() override { return limit; }
-    void SetLimitChecked(bool checked) override {
-        if (checked != limit) ++clicks;
-        limit = checked;
-    }
-    Rect OuterRect() override { return outer; }
-    void SetTop(int top) override { outer = {outer.left, top, outer.right, top + 172}; }
-    void SetLeft(int left) override { outer = {left, outer.top, left + 620, outer.bottom}; }
-    Rect GetWorkArea() override { return {0, 0, 1920, 1040}; }
-};
 
 class OptionsTest : public ::testing::Test {
   protected:
