@@ -1,11 +1,17 @@
 # make run   — set up everything on a fresh Debian 12 machine, build, start the program
-# make test  — set up everything, build, run the whole test suite
+# make test  — set up everything, build, run the whole test suite, again under
+#              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly
+# make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
 BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_SMOKE_SECONDS ?= 30
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libgl-dev xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev
+            qt6-base-dev libgl-dev xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
 
-.PHONY: deps configure build run test bench fuzz clean
+.PHONY: deps configure build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -23,11 +29,39 @@ build: configure
 run: build
 	@./tools/run.sh $(BUILD)
 
-test: build
+test: test-normal test-asan fuzz-smoke
+
+test-normal: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
+
+# The whole suite again, the window's tests included, with AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report, a leak included, fails the test that
+# caused it. (Qt and fontconfig leave no leaks to suppress on the offscreen platform.)
+asan-build: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DTARNIMEX_SANITIZE=ON -DTARNIMEX_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j$$(nproc)
+
+test-asan: asan-build
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j$$(nproc)
+
+# libFuzzer harnesses (clang): fuzz/run_fuzz.sh reports executions and findings.
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTARNIMEX_FUZZ=ON -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_UI=OFF -DTARNIMEX_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target fuzzers -j$$(nproc)
+
+fuzz: fuzz-build
+	./fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	./fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
 bench: build
 	BUILD=$(BUILD) ./bench/run_bench.sh
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
