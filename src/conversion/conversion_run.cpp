@@ -15,6 +15,7 @@
 #include "csv_file.h"
 #include "general_number.h"
 #include "key_search.h"
+#include "line_reports.h"
 #include "output_rows.h"
 #include "sentence.h"
 #include "time_stamp.h"
@@ -71,15 +72,23 @@ public:
 
     void HandleLine(std::string_view line) {
         std::size_t pos = FindKey(line, SentenceKey, 0);
+        bool indexed = false;
         while (pos != std::string_view::npos) {
             // A report ends at the first CR, LF or "$" after its key, so a second
             // report or the residue of a broken frame on the line is not taken in.
             int count = 0;
-            const std::size_t end = SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
+            const std::size_t end = indexed ? lineReports_.Split(pos, SentenceKey.size(), fields_, count)
+                                            : SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
             if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
             const std::size_t next = pos + (end < 7 ? end : 7);
             if (next >= line.size()) break;
             pos = FindKey(line, SentenceKey, next);
+            // Reports after the first on a line may overlap (a key without "$"
+            // repeated on a long line): split those through an index of the line.
+            if (pos != std::string_view::npos && !indexed) {
+                lineReports_.Index(line);
+                indexed = true;
+            }
         }
     }
 
@@ -155,6 +164,7 @@ private:
     const RegionalFormat& regional_;
     const TextEncoding& encoding_;
     SentenceFields fields_;
+    LineReports lineReports_;
     double prevDelay_ = 0;
     double prevTime_ = 0;
     std::string prevDelayText_;

@@ -80,11 +80,12 @@ TEST(HostileLogs, WholeConversionsFinish) {
     const fs::path dir =
         fs::path(::testing::TempDir()) / ("tarnimex-hostile-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    // Legend: the log; the data rows expected (0: no CSV).
+    // Legend: the log; the data rows expected (0: no CSV); the key sentence searched.
     const struct {
         const char* legend;
         std::string bytes;
         std::size_t rows;
+        std::string key = "$GPTXT";
     } cases[] = {
         {"megabytes of text without a line end", std::string(kMegabytes, 'A'), 0},
         {"a line of megabytes of keys without fields", Repeated("$GPTXT", kMegabytes) + "\r\n", 0},
@@ -93,6 +94,8 @@ TEST(HostileLogs, WholeConversionsFinish) {
         {"a line of megabytes of reports", Repeated(kReport, kMegabytes) + "\r\n",
          (kMegabytes + kReport.size() - 1) / kReport.size()},
         {"sync pairs only", Repeated(std::string("\xB5\x62\xA0\xA2\x04$", 6), kMegabytes), 0},
+        {"a line of megabytes of a key without \"$\"", Repeated("GPTXT", kMegabytes) + "\r\n", 0, "GPTXT"},
+        {"a line of megabytes of such keys and commas", Repeated("GPTXT,", kMegabytes) + "\r\n", 0, "GPTXT"},
     };
     for (const auto& c : cases) {
         for (const auto mode : {LogReader::Mode::Fast, LogReader::Mode::Reference}) {
@@ -102,6 +105,7 @@ TEST(HostileLogs, WholeConversionsFinish) {
             std::ofstream(log, std::ios::binary) << c.bytes;
             fs::remove(dir / "hostile.csv");
             test::FakeHost host;
+            host.fields[HostField::Key] = c.key;
             Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true}, mode);
             converter.ConvertFiles(log.string());
             if (c.rows == 0) {

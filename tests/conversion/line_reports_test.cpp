@@ -1,0 +1,65 @@
+// Reports split through a line's index must come out exactly as splitting the
+// line from the report's key on.
+#include "line_reports.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace tarnimex {
+namespace {
+
+void ExpectSameSplits(const std::string& line, std::size_t keyLength) {
+    LineReports index;
+    index.Index(line);
+    for (std::size_t pos = 0; pos < line.size(); ++pos) {
+        SentenceFields direct;
+        SentenceFields indexed;
+        int directCount = 0;
+        int indexedCount = 0;
+        const std::size_t directEnd =
+            SplitReport(std::string_view(line).substr(pos), keyLength, direct, directCount);
+        indexed.field.fill("stale");
+        ASSERT_EQ(index.Split(pos, keyLength, indexed, indexedCount), directEnd) << "from " << pos;
+        ASSERT_EQ(indexedCount, directCount) << "from " << pos;
+        for (int n = 1; n <= 10; ++n)
+            ASSERT_EQ(indexed[n], direct[n]) << "from " << pos << ", field " << n;
+    }
+}
+
+TEST(LineReports, SplitsAsFromTheKeyOn) {
+    const struct {
+        const char* legend;
+        std::string line;
+        std::size_t keyLength;
+    } cases[] = {
+        {"two reports on one line",
+         "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56,0.1*6A$GPTXT,01,01,02,RMC delay,x,2*00\r\n",
+         6},
+        {"a key without \"$\" repeated, no commas", std::string(200, 'G'), 5},
+        {"keys and commas, no report end", "GPTXT,GPTXT,,GPTXT,a,b,c,d,e,f,g,h,i,j,k,GPTXT*1,2", 5},
+        {"\"$\" inside the key does not end the report", "T$T,1,2$T$T,3*4\nT$T,5", 3},
+        {"stars in fields before the last stay", "K,a*b,c,d,e,f,g,h,i,j*k,l*m\r", 1},
+        {"a report ending at the line's last byte", "KEY,1,2,3,", 3},
+        {"a key longer than the rest of the line", "$GP", 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        ExpectSameSplits(c.line, c.keyLength);
+    }
+}
+
+TEST(LineReports, RandomLines) {
+    std::mt19937 random(20261208);
+    const std::string alphabet = "GPT,,,**$$\r\n a1";
+    for (int round = 0; round < 300; ++round) {
+        std::string line(random() % 120, ' ');
+        for (char& c : line) c = alphabet[random() % alphabet.size()];
+        SCOPED_TRACE(line);
+        ExpectSameSplits(line, random() % 8);
+    }
+}
+
+}  // namespace
+}  // namespace tarnimex
