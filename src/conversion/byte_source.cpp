@@ -21,15 +21,18 @@ FileSource::~FileSource() {
 }
 
 std::span<const unsigned char> FileSource::Next(std::size_t maxSize) {
-    if (buffer_.size() < maxSize) buffer_.resize(maxSize);
+    if (capacity_ < maxSize) {
+        buffer_.reset(new unsigned char[maxSize]);
+        capacity_ = maxSize;
+    }
     errno = 0;
-    const std::size_t n = std::fread(buffer_.data(), 1, maxSize, file_);
+    const std::size_t n = std::fread(buffer_.get(), 1, maxSize, file_);
     if (n < maxSize && std::ferror(file_)) {
         const int error = errno != 0 ? errno : EIO;
         std::clearerr(file_);
         ThrowReadError(path_, error);
     }
-    return {buffer_.data(), n};
+    return {buffer_.get(), n};
 }
 
 std::span<const unsigned char> MemorySource::Next(std::size_t maxSize) {

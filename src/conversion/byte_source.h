@@ -11,7 +11,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tarnimex {
 
@@ -32,7 +31,9 @@ public:
 private:
     std::FILE* file_;
     std::string path_;
-    std::vector<unsigned char> buffer_;
+    // Left uninitialised: every log would otherwise pay for zeroing it.
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t capacity_ = 0;
 };
 
 class MemorySource : public ByteSource {
