@@ -25,15 +25,6 @@ RegionalFormat Regional(const CliOptions& options) {
     return regional;
 }
 
-std::string JoinLogs(const std::vector<std::string>& logs) {
-    std::string list;
-    for (std::size_t i = 0; i < logs.size(); ++i) {
-        if (i > 0) list += ';';
-        list += logs[i];
-    }
-    return list;
-}
-
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
@@ -90,7 +81,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Converter converter(host, regional, TextEncodingFromUserLocale());
     int status = 0;
     try {
-        converter.ConvertFiles(JoinLogs(options.logs));
+        converter.ConvertFiles(JoinFileNames(options.logs));
     } catch (const IoError& e) {
         host.EndLiveLine();
         err << e.what() << '\n';

@@ -26,12 +26,6 @@ std::atomic<bool> AbortRequested{false};
 
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view kSeparators = "\\:/";
-#else
-constexpr std::string_view kSeparators = "/";
-#endif
-
 // Numbers inside sentence fields are written with a point whatever the locale.
 constexpr std::string_view kFieldDecimal = ".";
 
@@ -189,15 +183,6 @@ private:
 };
 
 }  // namespace
-
-std::string CsvFileName(std::string_view logName) {
-    const std::size_t dot = logName.rfind('.');
-    if (dot != std::string_view::npos &&
-        logName.find_first_of(kSeparators, dot + 1) == std::string_view::npos) {
-        return std::string(logName.substr(0, dot)) + ".csv";
-    }
-    return std::string(logName) + ".csv";
-}
 
 Converter::Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
                      LogReader::Mode mode)

@@ -8,14 +8,11 @@
 #include <string_view>
 
 #include "conversion_host.h"
+#include "file_names.h"
 #include "log_reader.h"
 #include "regional_format.h"
 
 namespace tarnimex {
-
-// The CSV name: the log's extension (from its last "." not followed by a folder
-// separator) replaced by ".csv", or ".csv" appended.
-std::string CsvFileName(std::string_view logName);
 
 class Converter {
 public:

@@ -52,7 +52,7 @@ void TFormMain::ButtonBrowseClick() {
         OpenDialog1->FileName.clear();
         if (!OpenDialog1->Execute(*this)) return;
         OpenDialog1->InitialDir = FolderPart(OpenDialog1->FileName);
-        LabeledEditFilename->setText(QString::fromStdString(JoinNames(OpenDialog1->Files)));
+        LabeledEditFilename->setText(QString::fromStdString(JoinFileNames(OpenDialog1->Files)));
     } catch (const std::exception& error) {
         ShowError(error.what(), "");
     }
@@ -78,7 +78,7 @@ void TFormMain::WMDropFiles(const QStringList& names) {
         ShowError(error.what(), "");
         return;
     }
-    LabeledEditFilename->setText(QString::fromStdString(JoinNames(logs)));
+    LabeledEditFilename->setText(QString::fromStdString(JoinFileNames(logs)));
 }
 
 void TFormMain::ButtonConvertClick() {

@@ -1,0 +1,24 @@
+// File names as the file box holds them: entries joined with ";", extensions
+// taken after the last "." that follows the last folder separator (on POSIX
+// only "/"; on Windows also "\" and ":").
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnimex {
+
+// From the last "." after the last folder separator to the end; empty when there is none.
+std::string_view FileExtension(std::string_view name);
+
+// The folder part of a path, up to and including its last folder separator.
+std::string FolderPart(std::string_view path);
+
+// The CSV beside a log: its extension replaced by ".csv", or ".csv" appended.
+std::string CsvFileName(std::string_view logName);
+
+// Names joined with ";" between them.
+std::string JoinFileNames(const std::vector<std::string>& names);
+
+}  // namespace tarnimex
