@@ -12,7 +12,7 @@
 #include <system_error>
 
 #include "conversion_host.h"
-#include "key_search.h"
+#include "text_scan.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -29,24 +29,6 @@ constexpr std::int32_t kMaxFrame = 2048;
 enum : unsigned char { kText = 0, kSirf = 1, kUbx = 2, kMtk = 3 };
 
 bool InLineCharSet(unsigned char b) { return b == kLF || b == kCR || (b >= 0x20 && b <= 0x7F); }
-
-// Index of the first byte in [begin, end) outside 0x20..0x7F, or end.
-std::size_t ScanPlain(const unsigned char* data, std::size_t begin, std::size_t end) {
-    std::size_t i = begin;
-#if defined(__SSE2__)
-    // As signed bytes, 0x80..0xFF are negative: one compare finds both kinds.
-    const __m128i limit = _mm_set1_epi8(0x20);
-    for (; i + 16 <= end; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(v, limit));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-    }
-#endif
-    for (; i < end; ++i) {
-        if (data[i] < 0x20 || data[i] > 0x7F) return i;
-    }
-    return end;
-}
 
 // The 8-bit Fletcher sums of UBX over m bytes: A gains each byte, B gains A
 // after each byte, so byte j of m adds (m - j + 1) times its value to B.
@@ -83,15 +65,6 @@ void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::
     ckA = static_cast<std::uint8_t>(a);
     ckB = static_cast<std::uint8_t>(b);
 }
-
-#if defined(__SSE2__)
-// The sum of the sixteen byte lanes.
-std::size_t LaneSum(__m128i counts) {
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-}
-#endif
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
@@ -140,7 +113,6 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     bytesRead_ = 0;
     rawRead_ = 0;
     bufferOffset_ = 0;
-    keyBuffer_ = -1;
     bufferPos_ = bufferCount_ = 0;
     prevByte_ = frameKind_ = 0;
     frameCount_ = frameLength_ = 0;
@@ -162,7 +134,6 @@ std::int64_t LogReader::BytesRead() const {
 
 bool LogReader::Refill() {
     FlushSpan();
-    keyBuffer_ = -1;
     if (!source_) return false;
     const std::span<const unsigned char> block = source_->Next(blockSize_);
     const std::size_t n = block.size();
@@ -357,81 +328,12 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
         maxLines == 0) {
         return 0;
     }
-    const unsigned char* data = data_;
-    // The next key in the buffer is searched once, not once per call.
-    if (keyAt_ < bufferPos_ || keyBuffer_ != bufferOffset_ || key != key_) {
-        const std::string_view rest(reinterpret_cast<const char*>(data) + bufferPos_, bufferCount_ - bufferPos_);
-        const std::size_t at = FindKey(rest, key, 0);
-        keyAt_ = at == std::string_view::npos ? bufferCount_ : bufferPos_ + at;
-        keyBuffer_ = bufferOffset_;
-        key_ = key;
+    const LinesPassed passed = PassLinesWithout(data_, bufferPos_, bufferCount_, key, maxLines);
+    if (passed.lines > 0) {
+        prevByte_ = data_[passed.after - 1];
+        bufferPos_ = passed.after;
     }
-    // The pass covers plain text up to the key: its first byte outside
-    // 0x20..0x7F other than CR and LF ends it.
-    std::size_t end = keyAt_;
-    std::size_t i = bufferPos_;
-    std::size_t lines = 0;
-    // In plain text a line ends at a CR or LF right after a stored byte: a byte
-    // of the same kind finds the line empty, its partner is the other half of a
-    // pair. The line is empty when a call begins.
-#if defined(__SSE2__)
-    {
-        const __m128i limit = _mm_set1_epi8(0x20);
-        const __m128i cr = _mm_set1_epi8(0x0D);
-        const __m128i lf = _mm_set1_epi8(0x0A);
-        __m128i previousEnds = _mm_set1_epi8(-1);
-        __m128i counts = _mm_setzero_si128();  // per byte lane, at most 255 blocks at a time
-        int blocks = 0;
-        for (; i + 16 <= end; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
-            const int other = _mm_movemask_epi8(_mm_andnot_si128(ends, _mm_cmplt_epi8(v, limit)));
-            if (other != 0) {
-                end = i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(other)));
-                break;
-            }
-            const __m128i before = _mm_or_si128(_mm_slli_si128(ends, 1), _mm_srli_si128(previousEnds, 15));
-            counts = _mm_sub_epi8(counts, _mm_andnot_si128(before, ends));
-            previousEnds = ends;
-            if (++blocks == 255) {
-                lines += LaneSum(counts);
-                counts = _mm_setzero_si128();
-                blocks = 0;
-            }
-        }
-        lines += LaneSum(counts);
-    }
-#endif
-    bool prevStored = i > bufferPos_ && data[i - 1] != kCR && data[i - 1] != kLF;
-    for (; i < end; ++i) {
-        const unsigned char b = data[i];
-        const bool lineEnd = b == kCR || b == kLF;
-        if (!lineEnd && (b < 0x20 || b > 0x7F)) {
-            end = i;
-            break;
-        }
-        if (lineEnd && prevStored) ++lines;
-        prevStored = !lineEnd;
-    }
-    if (lines == 0) return 0;
-    // Back to just past the last line end passed, or to the maxLines-th.
-    std::size_t after = end;
-    while (!((data[after - 1] == kCR || data[after - 1] == kLF) && after - 1 > bufferPos_ &&
-             data[after - 2] != kCR && data[after - 2] != kLF)) {
-        --after;
-    }
-    if (lines > maxLines) {
-        lines = 0;
-        for (after = bufferPos_ + 1; lines < maxLines; ++after) {
-            const bool lineEnd = data[after] == kCR || data[after] == kLF;
-            lines += lineEnd && data[after - 1] != kCR && data[after - 1] != kLF;
-        }
-    }
-    if (lines > 0) {
-        prevByte_ = data[after - 1];
-        bufferPos_ = after;
-    }
-    return lines;
+    return passed.lines;
 }
 
 std::string_view LogReader::ReadLogLine() {

@@ -88,11 +88,6 @@ private:
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
 
-    // The next key occurrence at or after keyAt_ in the buffer read at keyBuffer_.
-    std::size_t keyAt_ = 0;
-    std::int64_t keyBuffer_ = -1;
-    std::string key_;
-
     // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;
     std::size_t spanBegin_ = 0;
