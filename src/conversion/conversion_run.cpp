@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <filesystem>
 #include <string>
 
@@ -107,13 +106,13 @@ private:
             const bool prevOver = alarmStep > 0 && std::fabs(prevDelay_) >= alarmStep;
             const bool prevSkipped = !prevEmitted_ && !bigStep;
             if (over == prevOver || over) {
-                if (prevSkipped) AddOutputLine(prevTime_, prevDelay_, prevDelayText_, {});
-                AddOutputLine(time, delay, delayText, over && !prevOver ? Symbol() : std::string_view{});
+                if (prevSkipped) OutputLines.Add(prevTime_, prevDelay_, prevDelayText_, {});
+                OutputLines.Add(time, delay, delayText, over && !prevOver ? Symbol() : std::string_view{});
             } else {
                 // The end of an alarm stretch: the previous report carries the mark.
                 if (prevEmitted_) OutputLines.RemoveLast();
-                AddOutputLine(prevTime_, prevDelay_, prevDelayText_, Symbol());
-                AddOutputLine(time, delay, delayText, {});
+                OutputLines.Add(prevTime_, prevDelay_, prevDelayText_, Symbol());
+                OutputLines.Add(time, delay, delayText, {});
             }
             lastRowUtc_ = utc;
         }
@@ -132,28 +131,6 @@ private:
         return symbolEncoded_;
     }
 
-    // A row of a report: RMC time, UTC time, the delay as written, the mark.
-    void AddOutputLine(double time, double delay, std::string_view delayText, std::string_view mark) {
-        if (!times_ || timesDecimals_ != SecondDecimals) {
-            times_.emplace(regional_, SecondDecimals);
-            timesDecimals_ = SecondDecimals;
-        }
-        char* const begin = OutputLines.BeginRow(2 * times_->MaxLength() + delayText.size() + mark.size() + 3);
-        char* p = times_->Write(begin, time);
-        *p++ = ',';
-        p = times_->Write(p, time - delay / 86400.0);
-        *p++ = ',';
-        // A missing field is an empty view that may point nowhere.
-        if (!delayText.empty()) std::memcpy(p, delayText.data(), delayText.size());
-        p += delayText.size();
-        if (!mark.empty()) {
-            *p++ = ',';
-            std::memcpy(p, mark.data(), mark.size());
-            p += mark.size();
-        }
-        OutputLines.EndRow(p);
-    }
-
     ConversionHost& host_;
     const RegionalFormat& regional_;
     const TextEncoding& encoding_;
@@ -164,8 +141,6 @@ private:
     std::string prevDelayText_;
     double lastRowUtc_ = 0;
     bool prevEmitted_ = true;
-    std::optional<TimeStampWriter> times_;
-    int timesDecimals_ = 0;
     std::string symbolSource_;
     std::string symbolEncoded_;
 };
@@ -289,8 +264,9 @@ void Converter::ConvertFile(std::string_view nameView) {
     {
         AtomicFile file(csvName);
         if (encoding_.utf8 && !file.Write("\xEF\xBB\xBF")) file.Fail();
+        TimeStampWriter times(regional_, state.SecondDecimals);
         const bool written =
-            state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary,
+            state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
                                        [&](std::string_view bytes) { return file.Write(bytes); });
         if (!written) file.Fail();
         // A Ctrl-C during the write still leaves the earlier CSV in place.

@@ -31,7 +31,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         if (file_ == nullptr && errno != EEXIST) break;
     }
     if (file_ == nullptr) Throw(path_, errno != 0 ? errno : EIO);
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    // Callers hand over large pieces; a stdio buffer would only copy them once more.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 AtomicFile::~AtomicFile() {

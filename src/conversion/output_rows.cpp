@@ -12,6 +12,35 @@ namespace tarnimex {
 
 namespace {
 
+// A record: the RMC time and the delay as doubles, the lengths of the delay
+// text and of the mark, then their bytes. A length below 255 takes one byte;
+// 255 announces four more.
+constexpr std::size_t kMaxLengthBytes = 5;
+constexpr std::size_t kStagingSize = 256 * 1024;
+
+char* PutLength(char* p, std::size_t length) {
+    if (length < 255) {
+        *p++ = static_cast<char>(length);
+        return p;
+    }
+    *p++ = static_cast<char>(255);
+    const auto wide = static_cast<std::uint32_t>(length);
+    std::memcpy(p, &wide, sizeof wide);
+    return p + sizeof wide;
+}
+
+const char* GetLength(const char* p, std::size_t& length) {
+    const auto first = static_cast<unsigned char>(*p++);
+    if (first < 255) {
+        length = first;
+        return p;
+    }
+    std::uint32_t wide = 0;
+    std::memcpy(&wide, p, sizeof wide);
+    length = wide;
+    return p + sizeof wide;
+}
+
 // Chunks of whole huge pages where the system offers them: a few page faults
 // instead of one per 4 KiB of rows.
 char* NewChunk(std::size_t size) {
@@ -29,12 +58,15 @@ char* NewChunk(std::size_t size) {
 
 }  // namespace
 
-void OutputRows::Free::operator()(char* p) const { std::free(p); }
+void OutputRows::Free::operator()(char* p) const {
+    std::free(p);
+}
 
-char* OutputRows::BeginRow(std::size_t maxLength) {
-    const std::size_t needed = maxLength + 2;
+void OutputRows::Add(double time, double delay, std::string_view delayText, std::string_view mark) {
+    const std::size_t needed =
+        2 * sizeof(double) + 2 * kMaxLengthBytes + delayText.size() + mark.size();
     if (chunks_.empty() || chunks_.back().capacity - chunks_.back().size < needed) {
-        // A row never spans chunks; an oversized row gets a chunk of its own.
+        // A record never spans chunks; an oversized one gets a chunk of its own.
         if (!chunks_.empty() && chunks_.back().size == 0) chunks_.pop_back();
         Chunk chunk;
         chunk.capacity = needed > kChunkSize ? needed : kChunkSize;
@@ -43,30 +75,87 @@ char* OutputRows::BeginRow(std::size_t maxLength) {
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();
-    return chunk.data.get() + chunk.size;
-}
-
-void OutputRows::EndRow(char* end) {
-    Chunk& chunk = chunks_.back();
-    const std::size_t length = static_cast<std::size_t>(end - (chunk.data.get() + chunk.size));
-    end[0] = '\r';
-    end[1] = '\n';
+    char* p = chunk.data.get() + chunk.size;
+    std::memcpy(p, &time, sizeof time);
+    std::memcpy(p + sizeof time, &delay, sizeof delay);
+    p = PutLength(p + 2 * sizeof(double), delayText.size());
+    p = PutLength(p, mark.size());
+    // A missing field is an empty view that may point nowhere.
+    if (!delayText.empty()) std::memcpy(p, delayText.data(), delayText.size());
+    p += delayText.size();
+    if (!mark.empty()) std::memcpy(p, mark.data(), mark.size());
+    p += mark.size();
     lastStart_ = chunk.size;
-    chunk.size += length + 2;
-    if (count_ == 0) firstLength_ = length;
+    chunk.size = static_cast<std::size_t>(p - chunk.data.get());
     ++count_;
-}
-
-void OutputRows::Append(std::string_view row) {
-    char* out = BeginRow(row.size());
-    std::memcpy(out, row.data(), row.size());
-    EndRow(out + row.size());
 }
 
 void OutputRows::RemoveLast() {
     if (count_ == 0) return;
     chunks_.back().size = lastStart_;
     --count_;
+}
+
+bool OutputRows::WriteAll(std::string_view header, std::string_view summary, TimeStampWriter& times,
+                          const std::function<bool(std::string_view)>& write) const {
+    if (count_ == 0) return true;
+    const std::unique_ptr<char[]> staging(new char[kStagingSize]);
+    std::size_t used = 0;
+    auto flush = [&] {
+        const bool ok = used == 0 || write({staging.get(), used});
+        used = 0;
+        return ok;
+    };
+    // Room for n bytes in the staging buffer, or false when they go straight to write.
+    auto room = [&](std::size_t n, bool& ok) {
+        if (kStagingSize - used < n) ok = flush();
+        return n <= kStagingSize;
+    };
+    bool ok = true;
+    auto put = [&](std::string_view bytes) {
+        if (room(bytes.size(), ok)) {
+            std::memcpy(staging.get() + used, bytes.data(), bytes.size());
+            used += bytes.size();
+        } else if (ok) {
+            ok = write(bytes);
+        }
+    };
+    put(header);
+    put("\r\n");
+    bool first = true;
+    for (const Chunk& chunk : chunks_) {
+        const char* p = chunk.data.get();
+        const char* const end = p + chunk.size;
+        while (p < end && ok) {
+            double time = 0;
+            double delay = 0;
+            std::memcpy(&time, p, sizeof time);
+            std::memcpy(&delay, p + sizeof time, sizeof delay);
+            std::size_t delayLength = 0;
+            std::size_t markLength = 0;
+            p = GetLength(GetLength(p + 2 * sizeof(double), delayLength), markLength);
+            const std::string_view delayText(p, delayLength);
+            const std::string_view mark(p + delayLength, markLength);
+            p += delayLength + markLength;
+            room(2 * times.MaxLength() + 2, ok);  // a few dozen bytes: always within the buffer
+            char* out = times.Write(staging.get() + used, time);
+            *out++ = ',';
+            out = times.Write(out, time - delay / 86400.0);
+            *out++ = ',';
+            used = static_cast<std::size_t>(out - staging.get());
+            put(delayText);
+            if (!mark.empty()) {
+                put(",");
+                put(mark);
+            }
+            if (first) {
+                put(summary);
+                first = false;
+            }
+            put("\r\n");
+        }
+    }
+    return ok && flush();
 }
 
 }  // namespace tarnimex
