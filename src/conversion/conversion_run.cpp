@@ -55,6 +55,7 @@ public:
 
     std::string SentenceKey;
     std::string SecondKey;
+    bool KeyEndsReports = false;
     int SecondDecimals = -1;
     double ThresholdTime = 0;
     double MaxTimeStep = 0;  // in days while reading
@@ -73,7 +74,9 @@ public:
             const std::size_t end = indexed ? lineReports_.Split(pos, SentenceKey.size(), fields_, count)
                                             : SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
             if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
-            const std::size_t next = pos + (end < 7 ? end : 7);
+            // A key that starts with "$" and holds no other cannot start inside
+            // the report: the next one is at the report's end or later.
+            const std::size_t next = pos + (end < 7 ? end : KeyEndsReports ? end : 7);
             if (next >= line.size()) break;
             pos = FindKey(line, SentenceKey, next);
             // Reports after the first on a line may overlap (a key without "$"
@@ -193,6 +196,7 @@ void Converter::ConvertFile(std::string_view nameView) {
     state.ThresholdTime = ParseFloat(host_.FieldText(HostField::TimeDiff), decimal);
     state.SentenceKey = std::string(Trim(host_.FieldText(HostField::Key)));
     state.SecondKey = std::string(Trim(host_.FieldText(HostField::SecKey)));
+    state.KeyEndsReports = state.SentenceKey.rfind('$') == 0;
     if (state.MaxTimeStep == 0) {
         state.MaxTimeStep = 0.2;
         host_.SetFieldText(HostField::MaxStep, "0.2");

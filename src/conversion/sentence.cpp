@@ -53,14 +53,24 @@ std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFi
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i dollar = _mm_set1_epi8('$');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        auto m = static_cast<unsigned>(_mm_movemask_epi8(
+    auto marks = [&](std::size_t at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        return static_cast<unsigned>(_mm_movemask_epi8(
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, dollar)),
                          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)))));
-        for (; m != 0; m &= m - 1) {
+    };
+    for (; i + 16 <= size; i += 16) {
+        for (unsigned m = marks(i); m != 0; m &= m - 1) {
             if (!mark(i + static_cast<std::size_t>(__builtin_ctz(m)))) goto done;
         }
+    }
+    if (i < size && size >= 16) {
+        // The last sixteen bytes, less those already seen.
+        const std::size_t base = size - 16;
+        for (unsigned m = marks(base) & (~0u << (i - base)); m != 0; m &= m - 1) {
+            if (!mark(base + static_cast<std::size_t>(__builtin_ctz(m)))) goto done;
+        }
+        i = size;
     }
 #endif
     for (; i < size; ++i) {
