@@ -7,6 +7,7 @@
 #   TARNIMEX_BENCH_DIR  where generated logs are cached (default $TMPDIR/tarnimex-bench)
 #   TARNIMEX_GEN, TARNIMEX_CONVERT  the two programs, when not in $BUILD
 #   TARNIMEX_CONVERT_OPTS  regional options matching the generator's report format
+#   TARNIMEX_BENCH_WINDOW  the window's whole-run timer, when not in $BUILD/bench
 #
 # Builds nothing: build the two programs first. Logs are regenerated only when
 # the generator is newer than the cached file.
@@ -115,4 +116,11 @@ done
 echo
 echo "MB = 10^6 bytes; MB/s of wall-clock time. RSS: the converter's peak resident set."
 echo "RSS max = 1.2 x CSV + 16 MiB. cat/conv: how many times faster cat reads the log."
+
+# The same 4-day log converted from the window (offscreen), once.
+WINDOW=${TARNIMEX_BENCH_WINDOW:-$BUILD/bench/tarnimex-bench-window}
+if [[ -x "$WINDOW" ]]; then
+    echo
+    echo "window, mixed-4d: $("$WINDOW" "$DATA_DIR/mixed-4d.log" 2>/dev/null)"
+fi
 exit "$status"
