@@ -11,12 +11,12 @@ namespace {
 
 enum class Kind { Flag, Value };
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     Kind kind;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"key", Kind::Value},        {"second-key", Kind::Value}, {"decimals", Kind::Value},
     {"limit", Kind::Flag},       {"threshold", Kind::Value},  {"max-step", Kind::Value},
     {"alarm-step", Kind::Value}, {"alarm-symbol", Kind::Value}, {"date-order", Kind::Value},
@@ -85,14 +85,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == std::end(kOptions)) {
+        const auto rule = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [&](const OptionRule& s) { return s.name == name; });
+        if (rule == std::end(kOptions)) {
             error = "unknown option \"--" + name + "\"";
             return false;
         }
         std::string value;
-        if (spec->kind == Kind::Flag) {
+        if (rule->kind == Kind::Flag) {
             if (equals != std::string::npos) {
                 error = "--" + name + " takes no value";
                 return false;
