@@ -47,9 +47,15 @@ void ReadAll(benchmark::State& state, LogReader::Mode mode, bool skip) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * log.size()));
 }
 
-void BM_ReaderReference(benchmark::State& state) { ReadAll(state, LogReader::Mode::Reference, false); }
-void BM_ReaderFast(benchmark::State& state) { ReadAll(state, LogReader::Mode::Fast, false); }
-void BM_ReaderFastSkipping(benchmark::State& state) { ReadAll(state, LogReader::Mode::Fast, true); }
+void BM_ReaderReference(benchmark::State& state) {
+    ReadAll(state, LogReader::Mode::Reference, false);
+}
+void BM_ReaderFast(benchmark::State& state) {
+    ReadAll(state, LogReader::Mode::Fast, false);
+}
+void BM_ReaderFastSkipping(benchmark::State& state) {
+    ReadAll(state, LogReader::Mode::Fast, true);
+}
 BENCHMARK(BM_ReaderReference);
 BENCHMARK(BM_ReaderFast);
 BENCHMARK(BM_ReaderFastSkipping);
@@ -64,7 +70,8 @@ BENCHMARK(BM_SplitReport);
 
 void BM_ParseTimeStamp(benchmark::State& state) {
     const RegionalFormat regional;
-    for (auto _ : state) benchmark::DoNotOptimize(ParseTimeStamp("2024/06/01 00:00:01.250", regional));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseTimeStamp("2024/06/01 00:00:01.250", regional));
 }
 BENCHMARK(BM_ParseTimeStamp);
 

@@ -22,15 +22,22 @@ bool ProgressPercent(const std::string& text, double& percent) {
 
 }  // namespace
 
-CliHost::~CliHost() { EndLiveLine(); }
+CliHost::~CliHost() {
+    EndLiveLine();
+}
 
 std::string CliHost::FieldText(HostField field) {
     switch (field) {
-        case HostField::Key: return fields_.key;
-        case HostField::SecKey: return fields_.secondKey;
-        case HostField::SecDec: return fields_.decimals;
-        case HostField::TimeDiff: return fields_.threshold;
-        case HostField::MaxStep: return fields_.maxStep;
+        case HostField::Key:
+            return fields_.key;
+        case HostField::SecKey:
+            return fields_.secondKey;
+        case HostField::SecDec:
+            return fields_.decimals;
+        case HostField::TimeDiff:
+            return fields_.threshold;
+        case HostField::MaxStep:
+            return fields_.maxStep;
     }
     return {};
 }
@@ -60,7 +67,8 @@ void CliHost::SetStatus(const std::string& text) {
         int filled = static_cast<int>(percent / 100.0 * kWidth + 0.5);
         filled = filled < 0 ? 0 : filled > kWidth ? kWidth : filled;
         out_ << "\r\x1b[K[" << std::string(static_cast<std::size_t>(filled), '#')
-             << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << text << std::flush;
+             << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << text
+             << std::flush;
         liveLine_ = true;
         return;
     }

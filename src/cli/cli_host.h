@@ -18,7 +18,7 @@ struct CliFields {
 };
 
 class CliHost : public ConversionHost {
-public:
+  public:
     CliHost(CliFields fields, std::ostream& out, std::ostream& err, bool terminal, bool quiet)
         : fields_(std::move(fields)), out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
     ~CliHost() override;
@@ -37,7 +37,7 @@ public:
     // Ends a live terminal line before other output.
     void EndLiveLine();
 
-private:
+  private:
     CliFields fields_;
     std::ostream& out_;
     std::ostream& err_;

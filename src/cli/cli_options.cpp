@@ -17,29 +17,38 @@ struct OptionRule {
 };
 
 constexpr OptionRule kOptions[] = {
-    {"key", Kind::Value},        {"second-key", Kind::Value}, {"decimals", Kind::Value},
-    {"limit", Kind::Flag},       {"threshold", Kind::Value},  {"max-step", Kind::Value},
+    {"key", Kind::Value},        {"second-key", Kind::Value},   {"decimals", Kind::Value},
+    {"limit", Kind::Flag},       {"threshold", Kind::Value},    {"max-step", Kind::Value},
     {"alarm-step", Kind::Value}, {"alarm-symbol", Kind::Value}, {"date-order", Kind::Value},
-    {"date-sep", Kind::Value},   {"time-sep", Kind::Value},   {"decimal-sep", Kind::Value},
-    {"settings", Kind::Value},   {"quiet", Kind::Flag},       {"help", Kind::Flag},
+    {"date-sep", Kind::Value},   {"time-sep", Kind::Value},     {"decimal-sep", Kind::Value},
+    {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
     {"version", Kind::Flag},
 };
 
 bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::string& error) {
-    if (name == "key") o.key = value;
-    else if (name == "second-key") o.secondKey = value;
+    if (name == "key")
+        o.key = value;
+    else if (name == "second-key")
+        o.secondKey = value;
     else if (name == "decimals") {
-        if (value == "auto" || value == "Auto") o.decimals = "Auto";
-        else if (value.size() == 1 && value[0] >= '0' && value[0] <= '3') o.decimals = value;
+        if (value == "auto" || value == "Auto")
+            o.decimals = "Auto";
+        else if (value.size() == 1 && value[0] >= '0' && value[0] <= '3')
+            o.decimals = value;
         else {
             error = "--decimals takes auto, 0, 1, 2 or 3, not \"" + value + "\"";
             return false;
         }
-    } else if (name == "limit") o.limit = true;
-    else if (name == "threshold") o.threshold = value;
-    else if (name == "max-step") o.maxStep = value;
-    else if (name == "alarm-step") o.alarmStep = value;
-    else if (name == "alarm-symbol") o.alarmSymbol = value;
+    } else if (name == "limit")
+        o.limit = true;
+    else if (name == "threshold")
+        o.threshold = value;
+    else if (name == "max-step")
+        o.maxStep = value;
+    else if (name == "alarm-step")
+        o.alarmStep = value;
+    else if (name == "alarm-symbol")
+        o.alarmSymbol = value;
     else if (name == "date-order") {
         if (value != "ymd" && value != "mdy" && value != "dmy") {
             error = "--date-order takes ymd, mdy or dmy, not \"" + value + "\"";
@@ -51,12 +60,17 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
             error = "--" + std::string(name) + " takes one character";
             return false;
         }
-        (name == "date-sep" ? o.dateSeparator : name == "time-sep" ? o.timeSeparator : o.decimalSeparator) =
-            value;
-    } else if (name == "settings") o.settingsFile = value;
-    else if (name == "quiet") o.quiet = true;
-    else if (name == "help") o.help = true;
-    else if (name == "version") o.version = true;
+        (name == "date-sep"   ? o.dateSeparator
+         : name == "time-sep" ? o.timeSeparator
+                              : o.decimalSeparator) = value;
+    } else if (name == "settings")
+        o.settingsFile = value;
+    else if (name == "quiet")
+        o.quiet = true;
+    else if (name == "help")
+        o.help = true;
+    else if (name == "version")
+        o.version = true;
     o.given.emplace_back(name);
     return true;
 }
@@ -67,7 +81,8 @@ bool CliOptions::Given(const std::string& name) const {
     return std::find(given.begin(), given.end(), name) != given.end();
 }
 
-bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
+                     std::string& error) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -84,7 +99,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             continue;
         }
         const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const std::string name =
+            arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         const auto rule = std::find_if(std::begin(kOptions), std::end(kOptions),
                                        [&](const OptionRule& s) { return s.name == name; });
         if (rule == std::end(kOptions)) {

@@ -27,7 +27,8 @@ RegionalFormat Regional(const CliOptions& options) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool terminal) {
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(args, options, error)) {
@@ -59,13 +60,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.settingsFile) {
         // The window's settings, as it would hold them after loading the file.
         try {
-            const ConverterSettings settings = ReadConverterSettings(*options.settingsFile, regional);
+            const ConverterSettings settings =
+                ReadConverterSettings(*options.settingsFile, regional);
             static const char* const kDecimals[] = {"Auto", "0", "1", "2", "3"};
             if (settings.key && !options.Given("key")) fields.key = *settings.key;
-            if (settings.secondKey && !options.Given("second-key")) fields.secondKey = *settings.secondKey;
-            if (settings.secDecIndex && !options.Given("decimals")) fields.decimals = kDecimals[*settings.secDecIndex];
+            if (settings.secondKey && !options.Given("second-key"))
+                fields.secondKey = *settings.secondKey;
+            if (settings.secDecIndex && !options.Given("decimals"))
+                fields.decimals = kDecimals[*settings.secDecIndex];
             if (settings.limit && !options.Given("limit")) fields.limit = *settings.limit;
-            if (settings.threshold && !options.Given("threshold")) fields.threshold = *settings.threshold;
+            if (settings.threshold && !options.Given("threshold"))
+                fields.threshold = *settings.threshold;
             if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
             fields.alarmStep = settings.alarmStep;
             fields.alarmSymbol = settings.symbolOfAlarm;
@@ -74,7 +79,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return 2;
         }
     }
-    if (options.alarmStep) fields.alarmStep = ParseFloat(*options.alarmStep, regional.decimalSeparator);
+    if (options.alarmStep)
+        fields.alarmStep = ParseFloat(*options.alarmStep, regional.decimalSeparator);
     if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
 
     CliHost host(std::move(fields), out, err, terminal, options.quiet);

@@ -10,6 +10,7 @@ namespace tarnimex {
 
 // Returns the exit status: 0 done, 1 a log could not be opened or a CSV not
 // written, 2 usage error, 130 aborted.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal);
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool terminal);
 
 }  // namespace tarnimex

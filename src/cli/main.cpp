@@ -18,7 +18,9 @@
 namespace {
 
 // Ctrl-C aborts like Escape in the window: the current log's CSV is not written.
-extern "C" void OnInterrupt(int) { tarnimex::AbortRequested = true; }
+extern "C" void OnInterrupt(int) {
+    tarnimex::AbortRequested = true;
+}
 
 }  // namespace
 

@@ -15,7 +15,7 @@
 namespace tarnimex {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // The next block of at most maxSize bytes; empty at the end of input.
     virtual std::span<const unsigned char> Next(std::size_t maxSize) = 0;
@@ -23,12 +23,12 @@ public:
 
 // Blocks read when asked for.
 class FileSource : public ByteSource {
-public:
+  public:
     FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
     ~FileSource() override;
     std::span<const unsigned char> Next(std::size_t maxSize) override;
 
-private:
+  private:
     std::FILE* file_;
     std::string path_;
     // Left uninitialised: every log would otherwise pay for zeroing it.
@@ -37,12 +37,12 @@ private:
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::string_view bytes, std::size_t maxPiece = SIZE_MAX)
         : bytes_(bytes), maxPiece_(maxPiece) {}
     std::span<const unsigned char> Next(std::size_t maxSize) override;
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t maxPiece_;
     std::size_t pos_ = 0;

@@ -12,7 +12,7 @@ namespace tarnimex {
 enum class HostField { Key, SecKey, SecDec, TimeDiff, MaxStep };
 
 class ConversionHost {
-public:
+  public:
     virtual ~ConversionHost() = default;
 
     // Current text of an input field; SecDec gives the selected item's text
@@ -41,7 +41,7 @@ extern std::atomic<bool> AbortRequested;
 // A file error that ends the whole run: the CSV could not be written, or the
 // log could not be read. The message names the path and the system's reason.
 class IoError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

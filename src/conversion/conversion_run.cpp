@@ -29,13 +29,17 @@ namespace {
 constexpr std::string_view kFieldDecimal = ".";
 
 std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
-    const double percent = size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
+    const double percent =
+        size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 1);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 1);
     std::string text;
     for (const char* p = buffer; p != result.ptr; ++p) {
-        if (*p == '.') text += decimal;
-        else text += *p;
+        if (*p == '.')
+            text += decimal;
+        else
+            text += *p;
     }
     while (text.size() < 3) text.insert(text.begin(), ' ');
     return text;
@@ -49,8 +53,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // The working record of one log.
 class ConversionState {
-public:
-    ConversionState(ConversionHost& host, const RegionalFormat& regional, const TextEncoding& encoding)
+  public:
+    ConversionState(ConversionHost& host, const RegionalFormat& regional,
+                    const TextEncoding& encoding)
         : host_(host), regional_(regional), encoding_(encoding) {}
 
     std::string SentenceKey;
@@ -71,8 +76,9 @@ public:
             // A report ends at the first CR, LF or "$" after its key, so a second
             // report or the residue of a broken frame on the line is not taken in.
             int count = 0;
-            const std::size_t end = indexed ? lineReports_.Split(pos, SentenceKey.size(), fields_, count)
-                                            : SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
+            const std::size_t end =
+                indexed ? lineReports_.Split(pos, SentenceKey.size(), fields_, count)
+                        : SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
             if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
             // A key that starts with "$" and holds no other cannot start inside
             // the report: the next one is at the report's end or later.
@@ -90,7 +96,7 @@ public:
 
     std::int64_t RowCount() const { return OutputLines.Count(); }
 
-private:
+  private:
     void HandleAccepted() {
         const std::string_view delayText = fields_[7];
         const std::string_view timeText = fields_[6];
@@ -110,7 +116,8 @@ private:
             const bool prevSkipped = !prevEmitted_ && !bigStep;
             if (over == prevOver || over) {
                 if (prevSkipped) OutputLines.Add(prevTime_, prevDelay_, prevDelayText_, {});
-                OutputLines.Add(time, delay, delayText, over && !prevOver ? Symbol() : std::string_view{});
+                OutputLines.Add(time, delay, delayText,
+                                over && !prevOver ? Symbol() : std::string_view{});
             } else {
                 // The end of an alarm stretch: the previous report carries the mark.
                 if (prevEmitted_) OutputLines.RemoveLast();
@@ -150,13 +157,13 @@ private:
 
 // Restores the normal cursor however the log's conversion ends.
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(ConversionHost& host) : host_(host) { host_.SetBusyCursor(true); }
     ~BusyCursor() { host_.SetBusyCursor(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-private:
+  private:
     ConversionHost& host_;
 };
 
@@ -248,9 +255,9 @@ void Converter::ConvertFile(std::string_view nameView) {
         }
         if (state.LineCount % 20000 == 0) {
             host_.SetStatus(name + " (" +
-                            ProgressPercent(reader_.BytesRead(), reader_.LogFileSize(), decimal) + "%  " +
-                            std::to_string(state.RowCount()) + "/" + std::to_string(state.LineCount) +
-                            "Lines)");
+                            ProgressPercent(reader_.BytesRead(), reader_.LogFileSize(), decimal) +
+                            "%  " + std::to_string(state.RowCount()) + "/" +
+                            std::to_string(state.LineCount) + "Lines)");
             host_.ProcessEvents();
         }
     }
@@ -278,8 +285,9 @@ void Converter::ConvertFile(std::string_view nameView) {
         file.Commit();
     }
     host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
-                    "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) + "Sec.  Output=" +
-                    std::to_string(state.RowCount()) + "/" + std::to_string(state.LineCount) + "Lines");
+                    "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +
+                    "Sec.  Output=" + std::to_string(state.RowCount()) + "/" +
+                    std::to_string(state.LineCount) + "Lines");
     host_.ProcessEvents();
     host_.Pause500ms();
 }

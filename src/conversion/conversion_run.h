@@ -15,7 +15,7 @@
 namespace tarnimex {
 
 class Converter {
-public:
+  public:
     Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
               LogReader::Mode mode = LogReader::Mode::Fast);
 
@@ -29,7 +29,7 @@ public:
     // Entries that could not be opened, or refused, since construction.
     std::int64_t FailedEntries() const { return failedEntries_; }
 
-private:
+  private:
     ConversionHost& host_;
     RegionalFormat regional_;
     TextEncoding encoding_;

@@ -12,7 +12,9 @@ namespace tarnimex {
 
 namespace {
 
-std::string Reason(int error) { return std::generic_category().message(error); }
+std::string Reason(int error) {
+    return std::generic_category().message(error);
+}
 
 [[noreturn]] void Throw(const std::string& path, int error) {
     throw IoError("Cannot create file \"" + path + "\". " + Reason(error));

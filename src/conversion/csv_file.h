@@ -10,7 +10,7 @@
 namespace tarnimex {
 
 class AtomicFile {
-public:
+  public:
     // Creates the temporary file; throws IoError naming path on failure.
     explicit AtomicFile(std::string path);
     ~AtomicFile();  // removes the temporary file unless committed
@@ -23,7 +23,7 @@ public:
     // Throws IoError for the error met by Write.
     [[noreturn]] void Fail();
 
-private:
+  private:
     std::string path_;
     std::string tempPath_;
     std::FILE* file_ = nullptr;

@@ -22,7 +22,8 @@ std::string_view FileExtension(std::string_view name) {
 
 std::string FolderPart(std::string_view path) {
     const std::size_t separator = path.find_last_of(kSeparators);
-    return separator == std::string_view::npos ? std::string{} : std::string{path.substr(0, separator + 1)};
+    return separator == std::string_view::npos ? std::string{}
+                                               : std::string{path.substr(0, separator + 1)};
 }
 
 std::string CsvFileName(std::string_view logName) {

@@ -28,7 +28,9 @@ constexpr std::int32_t kMaxFrame = 2048;
 
 enum : unsigned char { kText = 0, kSirf = 1, kUbx = 2, kMtk = 3 };
 
-bool InLineCharSet(unsigned char b) { return b == kLF || b == kCR || (b >= 0x20 && b <= 0x7F); }
+bool InLineCharSet(unsigned char b) {
+    return b == kLF || b == kCR || (b >= 0x20 && b <= 0x7F);
+}
 
 // The 8-bit Fletcher sums of UBX over m bytes: A gains each byte, B gains A
 // after each byte, so byte j of m adds (m - j + 1) times its value to B.
@@ -46,8 +48,10 @@ void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::
         for (; j + 16 <= m; j += 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
             const __m128i top = _mm_set1_epi16(static_cast<short>(m - j));
-            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(top, stepLo)));
-            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(top, stepHi)));
+            weighted = _mm_add_epi32(
+                weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(top, stepLo)));
+            weighted = _mm_add_epi32(
+                weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(top, stepHi)));
             sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
         }
         alignas(16) std::uint32_t w[4];
@@ -66,15 +70,17 @@ void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::
     ckB = static_cast<std::uint8_t>(b);
 }
 
-std::string SystemReason(int error) { return std::generic_category().message(error); }
+std::string SystemReason(int error) {
+    return std::generic_category().message(error);
+}
 
 }  // namespace
 
 LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
     : mode_(mode),
       // Whole 2048-byte blocks keep BytesRead what a 2048-byte reader would report.
-      blockSize_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) / kBlockSize *
-                                          kBlockSize
+      blockSize_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) /
+                                          kBlockSize * kBlockSize
                                     : kBlockSize) {}
 
 bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
@@ -229,7 +235,8 @@ bool LogReader::Step(unsigned char b) {
         switch (frameKind_) {
             case kSirf:
                 if (n == 4) sirfLength_ = p * 256 + b;
-                if (n >= 5 && n <= sirfLength_ + 4) frameSum_ = static_cast<std::uint16_t>(frameSum_ + b);
+                if (n >= 5 && n <= sirfLength_ + 4)
+                    frameSum_ = static_cast<std::uint16_t>(frameSum_ + b);
                 if (n == sirfLength_ + 6) checksumError_ = (p * 256 + b) != (frameSum_ & 0x7FFF);
                 if ((b == 0xB3 && p == 0xB0) || n >= kMaxFrame) {
                     EndFrame(n == sirfLength_ + 8 && !checksumError_);
@@ -249,7 +256,8 @@ bool LogReader::Step(unsigned char b) {
                 break;
             default:
                 if (n == 4) frameLength_ = p + b * 256;
-                if (n >= 3 && n <= frameLength_ - 3) frameSum_ = static_cast<std::uint16_t>(frameSum_ ^ b);
+                if (n >= 3 && n <= frameLength_ - 3)
+                    frameSum_ = static_cast<std::uint16_t>(frameSum_ ^ b);
                 if (n == frameLength_ - 2) checksumError_ = b != frameSum_;
                 if ((n >= frameLength_ && frameLength_ > 0) || n >= kMaxFrame) {
                     EndFrame(n == frameLength_ && !checksumError_);
@@ -290,17 +298,20 @@ bool LogReader::BulkFrame() {
         const std::int32_t from = std::max(first, std::int32_t{3});
         const std::int32_t lastSummed = std::min(length - 2, end);
         if (lastSummed >= from) {
-            Fletcher(q + (from - first), static_cast<std::size_t>(lastSummed - from + 1), ubxCkA_, ubxCkB_);
+            Fletcher(q + (from - first), static_cast<std::size_t>(lastSummed - from + 1), ubxCkA_,
+                     ubxCkB_);
         }
         checksOut = end == length && byte(end - 1) == ubxCkA_ && byte(end) == ubxCkB_;
     } else {
         std::uint16_t sum = frameSum_;
         if (first <= 3) sum ^= byte(3);  // read while the length was still unknown
         const std::int32_t lastXored = std::min(length - 3, end);
-        for (std::int32_t n = std::max(first, std::int32_t{4}); n <= lastXored; ++n) sum ^= q[n - first];
+        for (std::int32_t n = std::max(first, std::int32_t{4}); n <= lastXored; ++n)
+            sum ^= q[n - first];
         frameSum_ = sum;
         const std::int32_t checkAt = length - 2;
-        if (checkAt >= std::max(first, std::int32_t{4}) && checkAt <= end) checksumError_ = byte(checkAt) != sum;
+        if (checkAt >= std::max(first, std::int32_t{4}) && checkAt <= end)
+            checksumError_ = byte(checkAt) != sum;
         checksOut = end == length && !checksumError_;
     }
     if (checksOut) {

@@ -26,7 +26,7 @@
 namespace tarnimex {
 
 class LogReader {
-public:
+  public:
     enum class Mode { Fast, Reference };
     static constexpr std::size_t kBlockSize = 2048;
     static constexpr std::size_t kFastBlockSize = 256 * 1024;
@@ -54,7 +54,7 @@ public:
     std::int64_t BytesRead() const;
     std::int64_t LogFileSize() const { return logFileSize_; }
 
-private:
+  private:
     bool Step(unsigned char b);  // one byte of the state machine; true when the line is complete
     void StartFrame(unsigned char kind);
     void EndFrame(bool checksOut);
@@ -70,8 +70,8 @@ private:
     std::unique_ptr<ByteSource> source_;
     const unsigned char* data_ = nullptr;  // the block in hand
 
-    std::size_t bufferCount_ = 0;  // valid bytes in the block
-    std::size_t bufferPos_ = 0;    // next byte to take, from 0
+    std::size_t bufferCount_ = 0;    // valid bytes in the block
+    std::size_t bufferPos_ = 0;      // next byte to take, from 0
     std::int64_t bufferOffset_ = 0;  // file offset of the block's first byte
     std::int64_t rawRead_ = 0;       // bytes read from the source so far
 

@@ -36,7 +36,11 @@ bool IsCLocale(const std::string& name) {
 std::string_view FirstCharacter(std::string_view text) {
     if (text.empty()) return text;
     const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t length = lead < 0x80    ? 1
+                         : lead >= 0xF0 ? 4
+                         : lead >= 0xE0 ? 3
+                         : lead >= 0xC0 ? 2
+                                        : 1;
     return text.substr(0, length < text.size() ? length : text.size());
 }
 
@@ -49,7 +53,8 @@ void ReadDateFormat(std::string_view format, RegionalFormat& regional) {
     for (std::size_t i = 0; i < format.size(); ++i) {
         if (format[i] == '%' && i + 1 < format.size()) {
             char c = format[++i];
-            while ((c == '-' || c == '_' || c == '0' || c == 'E' || c == 'O') && i + 1 < format.size()) {
+            while ((c == '-' || c == '_' || c == '0' || c == 'E' || c == 'O') &&
+                   i + 1 < format.size()) {
                 c = format[++i];
             }
             char field = 0;
@@ -74,10 +79,14 @@ void ReadDateFormat(std::string_view format, RegionalFormat& regional) {
             uniform = false;  // text before the first or after the last field
         }
     }
-    if (order == "YMD") regional.dateOrder = DateOrder::YMD;
-    else if (order == "MDY") regional.dateOrder = DateOrder::MDY;
-    else if (order == "DMY") regional.dateOrder = DateOrder::DMY;
-    else return;
+    if (order == "YMD")
+        regional.dateOrder = DateOrder::YMD;
+    else if (order == "MDY")
+        regional.dateOrder = DateOrder::MDY;
+    else if (order == "DMY")
+        regional.dateOrder = DateOrder::DMY;
+    else
+        return;
     const std::string_view sep = separators[0];
     if (uniform && !sep.empty() && separators[0] == separators[1] && FirstCharacter(sep) == sep) {
         regional.dateSeparator = separators[0];
@@ -89,7 +98,8 @@ void ReadDateFormat(std::string_view format, RegionalFormat& regional) {
 void ReadTimeFormat(std::string_view format, RegionalFormat& regional) {
     const std::size_t hour = format.find("%H");
     const std::size_t minute = format.find("%M");
-    if (hour == std::string_view::npos || minute == std::string_view::npos || minute <= hour + 2) return;
+    if (hour == std::string_view::npos || minute == std::string_view::npos || minute <= hour + 2)
+        return;
     const std::string_view sep = format.substr(hour + 2, minute - hour - 2);
     if (FirstCharacter(sep) == sep) regional.timeSeparator = sep;
 }
@@ -117,7 +127,8 @@ RegionalFormat RegionalFormatFromUserLocale() {
     }
     const std::string numericName = LocaleName("LC_NUMERIC");
     if (!IsCLocale(numericName)) {
-        if (locale_t loc = newlocale(LC_NUMERIC_MASK, numericName.c_str(), static_cast<locale_t>(0))) {
+        if (locale_t loc =
+                newlocale(LC_NUMERIC_MASK, numericName.c_str(), static_cast<locale_t>(0))) {
             const std::string_view radix = nl_langinfo_l(RADIXCHAR, loc);
             if (!radix.empty()) regional.decimalSeparator = radix;
             freelocale(loc);
@@ -137,7 +148,8 @@ TextEncoding TextEncodingFromUserLocale() {
         freelocale(loc);
     }
     // C.UTF-8 may be missing from a minimal system; its name still says UTF-8.
-    if (name.size() > 2 && IsCLocale(name) && IsUtf8Name(name.substr(2))) encoding.charset = "UTF-8";
+    if (name.size() > 2 && IsCLocale(name) && IsUtf8Name(name.substr(2)))
+        encoding.charset = "UTF-8";
 #endif
     encoding.utf8 = IsUtf8Name(encoding.charset);
     return encoding;
@@ -175,8 +187,10 @@ std::string EncodeText(const std::string& utf8Text, const TextEncoding& encoding
 #endif
     for (char c : utf8Text) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x80) out += c;
-        else if (u >= 0xC0) out += '?';
+        if (u < 0x80)
+            out += c;
+        else if (u >= 0xC0)
+            out += '?';
     }
     return out;
 }

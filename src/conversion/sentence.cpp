@@ -14,8 +14,12 @@ namespace tarnimex {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -27,7 +31,8 @@ std::string_view Trim(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields, int& count) {
+std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields,
+                        int& count) {
     const char* const data = text.data();
     const std::size_t size = text.size();
     std::size_t fieldStart = 0;
@@ -37,7 +42,8 @@ std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFi
     auto mark = [&](std::size_t j) {
         if (data[j] == ',') {
             if (n < 10) {
-                fields.field[static_cast<std::size_t>(n - 1)] = Trim(std::string_view(data + fieldStart, j - fieldStart));
+                fields.field[static_cast<std::size_t>(n - 1)] =
+                    Trim(std::string_view(data + fieldStart, j - fieldStart));
                 fieldStart = j + 1;
                 ++n;
             }
@@ -81,7 +87,8 @@ done:
     // The last field keeps its blanks; its checksum is cut off.
     const std::string_view last(data + fieldStart, stop - fieldStart);
     const std::size_t star = last.find('*');
-    fields.field[static_cast<std::size_t>(n - 1)] = star == std::string_view::npos ? last : last.substr(0, star);
+    fields.field[static_cast<std::size_t>(n - 1)] =
+        star == std::string_view::npos ? last : last.substr(0, star);
     for (int k = n; k < 10; ++k) fields.field[static_cast<std::size_t>(k)] = {};
     count = n;
     return stop;
@@ -170,7 +177,8 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -188,7 +196,8 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
         } else {
             return std::nullopt;
         }
-        magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        magnitude =
+            magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
         if (magnitude > 0xFFFFFFFFull) return std::nullopt;
     }
     if (base == 16) {
@@ -204,6 +213,8 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
     return static_cast<std::int32_t>(magnitude);
 }
 
-int ParseInt(std::string_view text) { return ParseInt32(text).value_or(0); }
+int ParseInt(std::string_view text) {
+    return ParseInt32(text).value_or(0);
+}
 
 }  // namespace tarnimex

@@ -25,7 +25,8 @@ int SplitSentence(std::string_view line, SentenceFields& fields);
 // Splits the key sentence at the front of text, which ends at the first CR, LF
 // or "$" after its key (keyLength characters); returns where it ended and sets
 // count as SplitSentence's result.
-std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields, int& count);
+std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields,
+                        int& count);
 
 // An optional sign, digits with an optional decimal separator (at least one
 // digit in all), an optional exponent; surrounding codes 0 to 32 are ignored.

@@ -4,9 +4,9 @@
 // gives the empty text for a value outside the years 1 to 9999.
 #include "time_stamp.h"
 
-#include <cmath>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -16,7 +16,9 @@ namespace {
 
 constexpr std::int64_t kMsPerDay = 86400000;
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -99,28 +101,35 @@ char* PutText(char* out, const std::string& text) {
 
 }  // namespace
 
-long long DaysFromCivil(int year, int month, int day) { return CivilDays(year, month, day); }
+long long DaysFromCivil(int year, int month, int day) {
+    return CivilDays(year, month, day);
+}
 
 std::string_view TimeStampFormat(int secondDecimals) {
     switch (secondDecimals) {
-        case 0: return "yyyy/mm/dd hh:nn:ss";
-        case 1: return "yyyy/mm/dd hh:nn:ss.z";
-        case 2: return "yyyy/mm/dd hh:nn:ss.zz";
-        case 3: return "yyyy/mm/dd hh:nn:ss.zzz";
-        default: return "yyyy/mm/dd hh:nn:ss.";
+        case 0:
+            return "yyyy/mm/dd hh:nn:ss";
+        case 1:
+            return "yyyy/mm/dd hh:nn:ss.z";
+        case 2:
+            return "yyyy/mm/dd hh:nn:ss.zz";
+        case 3:
+            return "yyyy/mm/dd hh:nn:ss.zzz";
+        default:
+            return "yyyy/mm/dd hh:nn:ss.";
     }
 }
 
-bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
-                   int& hour, int& minute, int& sec, int& ms);
+bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
+                   int& third, int& hour, int& minute, int& sec, int& ms);
 
 // The usual shape, "dddd/dd/dd dd:dd:dd" (or "dd/dd/dddd …") with one-character
 // separators and 0 to 3 digits after a ".", read at fixed places. Returns false
 // when the text has another shape; the general reader then decides.
-bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
-                     int& hour, int& minute, int& sec, int& ms) {
-    if (text.size() < 19 || text.size() > 23 ||
-        regional.dateSeparator.size() != 1 || regional.timeSeparator.size() != 1) {
+bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
+                     int& third, int& hour, int& minute, int& sec, int& ms) {
+    if (text.size() < 19 || text.size() > 23 || regional.dateSeparator.size() != 1 ||
+        regional.timeSeparator.size() != 1) {
         return false;
     }
     const char* t = text.data();
@@ -128,7 +137,8 @@ bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int&
     const char ts = regional.timeSeparator[0];
     const bool yearFirst = regional.dateOrder == DateOrder::YMD;
     const int sep1 = yearFirst ? 4 : 2;
-    if (t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ' || t[13] != ts || t[16] != ts) return false;
+    if (t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ' || t[13] != ts || t[16] != ts)
+        return false;
     auto digit = [&](int i) { return static_cast<unsigned>(t[i] - '0'); };
     unsigned bad = 0;
     auto number = [&](int from, int width) {
@@ -163,35 +173,44 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
     }
     int year, month, day;
     switch (regional.dateOrder) {
-        case DateOrder::YMD: year = first, month = second, day = third; break;
-        case DateOrder::MDY: month = first, day = second, year = third; break;
-        default: day = first, month = second, year = third; break;
+        case DateOrder::YMD:
+            year = first, month = second, day = third;
+            break;
+        case DateOrder::MDY:
+            month = first, day = second, year = third;
+            break;
+        default:
+            day = first, month = second, year = third;
+            break;
     }
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
-        minute > 59 || sec > 59) {
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+        hour > 23 || minute > 59 || sec > 59) {
         return 0.0;
     }
     const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
-    return static_cast<double>(CivilDays(year, month, day)) + static_cast<double>(msOfDay) / 86400000.0;
+    return static_cast<double>(CivilDays(year, month, day)) +
+           static_cast<double>(msOfDay) / 86400000.0;
 }
 
-bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second, int& third,
-                   int& hour, int& minute, int& sec, int& ms) {
+bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
+                   int& third, int& hour, int& minute, int& sec, int& ms) {
     const char* p = text.data();
     const char* const end = p + text.size();
     const std::string& dateSep = regional.dateSeparator;
     // The year may have four digits wherever the date order puts it.
     const int firstDigits = regional.dateOrder == DateOrder::YMD ? 4 : 2;
     const int thirdDigits = regional.dateOrder == DateOrder::YMD ? 2 : 4;
-    if (!ReadNumber(p, end, firstDigits, first) || !ReadText(p, end, dateSep) || !ReadNumber(p, end, 2, second) ||
-        !ReadText(p, end, dateSep) || !ReadNumber(p, end, thirdDigits, third)) {
+    if (!ReadNumber(p, end, firstDigits, first) || !ReadText(p, end, dateSep) ||
+        !ReadNumber(p, end, 2, second) || !ReadText(p, end, dateSep) ||
+        !ReadNumber(p, end, thirdDigits, third)) {
         return false;
     }
     if (p == end || *p != ' ') return false;
     ++p;
     const std::string& timeSep = regional.timeSeparator;
-    if (!ReadNumber(p, end, 2, hour) || !ReadText(p, end, timeSep) || !ReadNumber(p, end, 2, minute) ||
-        !ReadText(p, end, timeSep) || !ReadNumber(p, end, 2, sec)) {
+    if (!ReadNumber(p, end, 2, hour) || !ReadText(p, end, timeSep) ||
+        !ReadNumber(p, end, 2, minute) || !ReadText(p, end, timeSep) ||
+        !ReadNumber(p, end, 2, sec)) {
         return false;
     }
     ms = 0;
@@ -210,13 +229,15 @@ TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecim
       dateSeparator_(regional.dateSeparator),
       secondDecimals_(secondDecimals),
       // Room for a 16-byte copy of the date even when it is shorter.
-      maxLength_(std::max<std::size_t>(11 + 2 * dateSeparator_.size(), 16) + 10 + 2 * timeSeparator_.size()),
+      maxLength_(std::max<std::size_t>(11 + 2 * dateSeparator_.size(), 16) + 10 +
+                 2 * timeSeparator_.size()),
       cachedDay_(LLONG_MIN) {}
 
 char* TimeStampWriter::Write(char* out, double value) {
     const double scaled = value * 86400000.0;
     // The range test comes first so that the conversion below cannot overflow; NaN fails it too.
-    if (!(scaled > static_cast<double>(kFirstMs) - 1.0 && scaled < static_cast<double>(kLastMs) + 1.0)) {
+    if (!(scaled > static_cast<double>(kFirstMs) - 1.0 &&
+          scaled < static_cast<double>(kLastMs) + 1.0)) {
         return out;
     }
     // Whole milliseconds, half away from zero; the fraction is exact at this size.

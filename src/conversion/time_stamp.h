@@ -34,14 +34,14 @@ long long DaysFromCivil(int year, int month, int day);
 // Writes date-times of one format into caller-provided room, remembering the
 // last date so that a run of rows on one day costs only the time of day.
 class TimeStampWriter {
-public:
+  public:
     TimeStampWriter(const RegionalFormat& regional, int secondDecimals);
     // Room that Write may use.
     std::size_t MaxLength() const { return maxLength_; }
     // Returns the end of the text, or out itself when the value cannot be shown.
     char* Write(char* out, double value);
 
-private:
+  private:
     std::string timeSeparator_;
     std::string dateSeparator_;
     int secondDecimals_;

@@ -9,9 +9,9 @@
 
 #include <filesystem>
 
-#include "../support/files.h"
 #include <fstream>
 #include <sstream>
+#include "../support/files.h"
 
 namespace tarnimex {
 namespace {
@@ -22,7 +22,7 @@ using test::ReadFile;
 const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // The locale must not decide these tests' formats.
         setenv("LC_ALL", "C.UTF-8", 1);
@@ -51,7 +51,8 @@ protected:
 TEST_F(Cli, StatusLinesAndTheCsv) {
     const std::string log = Log("a.nmea", kReport);
     EXPECT_EQ(Run({log}), 0);
-    EXPECT_EQ(out_, log + "\nOutput..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n");
+    EXPECT_EQ(out_,
+              log + "\nOutput..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n");
     EXPECT_EQ(err_, "");
     EXPECT_EQ(ReadFile(dir_ / "a.csv"),
               "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
@@ -66,14 +67,18 @@ TEST_F(Cli, ArgumentsAreJoinedAsOneList) {
     EXPECT_EQ(Run({"--quiet", a + ";" + b, "", "--", "--not-an-option"}), 1);
     EXPECT_TRUE(fs::exists(dir_ / "a.csv"));
     EXPECT_TRUE(fs::exists(dir_ / "b.csv"));
-    EXPECT_EQ(err_, "Can not Open: \nNo file name\nCan not Open: --not-an-option\nNo such file or directory\n");
+    EXPECT_EQ(
+        err_,
+        "Can not Open: \nNo file name\nCan not Open: --not-an-option\nNo such file or directory\n");
 }
 
 TEST_F(Cli, Options) {
-    const std::string log = Log("o.nmea", "$PABC,1,2,3,other,05.07.2023 12:34:56.789,60,5*00\r\n"
-                                          "$PABC,1,2,3,other,05.07.2023 12:34:57.789,1,5*00\r\n");
-    EXPECT_EQ(Run({"--key=$PABC", "--second-key", "", "--decimals", "1", "--date-order=dmy", "--date-sep", ".",
-                   "--decimal-sep", ",", "--alarm-step", "50,0", "--alarm-symbol", "  ALARM ", "--quiet", log}),
+    const std::string log = Log("o.nmea",
+                                "$PABC,1,2,3,other,05.07.2023 12:34:56.789,60,5*00\r\n"
+                                "$PABC,1,2,3,other,05.07.2023 12:34:57.789,1,5*00\r\n");
+    EXPECT_EQ(Run({"--key=$PABC", "--second-key", "", "--decimals", "1", "--date-order=dmy",
+                   "--date-sep", ".", "--decimal-sep", ",", "--alarm-step", "50,0",
+                   "--alarm-symbol", "  ALARM ", "--quiet", log}),
               0);
     EXPECT_EQ(ReadFile(dir_ / "o.csv"),
               "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
@@ -85,8 +90,10 @@ TEST_F(Cli, Options) {
 
 TEST_F(Cli, SettingsFileAndOptionsThatWin) {
     const std::string log = Log("s.nmea", "$PKEY,1,1,1,other,2023/07/05 12:34:56.789,60*00\r\n");
-    const std::string ini = Log("t.ini", "; mine\r\n[Option]\r\nKeyText=$PKEY\r\nSecKeyText=\r\nSecondDec=2\r\n"
-                                         "AlarmStep=100\r\nSymbolOfAlarm= A \r\n");
+    const std::string ini =
+        Log("t.ini",
+            "; mine\r\n[Option]\r\nKeyText=$PKEY\r\nSecKeyText=\r\nSecondDec=2\r\n"
+            "AlarmStep=100\r\nSymbolOfAlarm= A \r\n");
     const std::string before = ReadFile(ini);
     EXPECT_EQ(Run({"--quiet", "--settings", ini, log}), 0);
     EXPECT_EQ(ReadFile(dir_ / "s.csv"),
@@ -127,7 +134,8 @@ TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
     fs::create_directory(dir_ / "w.csv");
     EXPECT_EQ(Run({log}), 1);
     EXPECT_EQ(out_, log + "\nOutput..\n");
-    EXPECT_EQ(err_.rfind("Cannot create file \"" + (dir_ / "w.csv").string() + "\". ", 0), 0u) << err_;
+    EXPECT_EQ(err_.rfind("Cannot create file \"" + (dir_ / "w.csv").string() + "\". ", 0), 0u)
+        << err_;
 }
 
 TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {

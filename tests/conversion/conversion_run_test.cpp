@@ -17,25 +17,27 @@ namespace tarnimex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FakeHost;
 using test::ReadFile;
 using test::WriteFile;
-using test::FakeHost;
 
 const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
 const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 const TextEncoding kUtf8{"UTF-8", true};
 
-std::string Report(int second, const std::string& delay, const std::string& date = "2023/07/05 12:00:") {
+std::string Report(int second, const std::string& delay,
+                   const std::string& date = "2023/07/05 12:00:") {
     char time[8];
     std::snprintf(time, sizeof time, "%02d.000", second);
     return "$GPTXT,01,01,02,RMC delay," + date + time + "," + delay + "*00\r\n";
 }
 
 class ConversionRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("tarnimex-run-" + std::to_string(::getpid()) + "-" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::path(::testing::TempDir()) /
+               ("tarnimex-run-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -69,13 +71,15 @@ protected:
 };
 
 TEST_F(ConversionRun, OneReportGivesTheWholeCsv) {
-    const std::string log = Log("a.nmea", "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
+    const std::string log =
+        Log("a.nmea", "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
     Convert(log, kUtf8);
     EXPECT_EQ(ReadFile(dir_ / "a.csv"),
               "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
               "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n");
-    EXPECT_EQ(host_.statuses, (std::vector<std::string>{
-                                  log, "Output..", "Completed:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines"}));
+    EXPECT_EQ(host_.statuses,
+              (std::vector<std::string>{
+                  log, "Output..", "Completed:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines"}));
     EXPECT_EQ(host_.busy, 0);
     EXPECT_EQ(host_.pauses, 1);
     Convert(log, kAscii);
@@ -108,7 +112,11 @@ TEST_F(ConversionRun, AlarmStretches) {
     };
     const Case cases[] = {
         {"start and end of a stretch", {"10", "60", "70", "20"}, 50, "!!", {"", "!!", "!!", ""}},
-        {"a delay at the step ends a stretch only as the previous one", {"10", "50", "10"}, 50, "!!", {"", "!!", ""}},
+        {"a delay at the step ends a stretch only as the previous one",
+         {"10", "50", "10"},
+         50,
+         "!!",
+         {"", "!!", ""}},
         {"negative delays count by magnitude", {"-10", "-60", "-5"}, 50, "!!", {"", "!!", ""}},
         {"alarm step 0 marks nothing", {"10", "60", "70", "20"}, 0, "!!", {"", "", "", ""}},
         {"negative alarm step marks nothing", {"10", "60", "20"}, -1, "!!", {"", "", ""}},
@@ -118,7 +126,8 @@ TEST_F(ConversionRun, AlarmStretches) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         std::string bytes;
-        for (std::size_t i = 0; i < c.delays.size(); ++i) bytes += Report(static_cast<int>(i), c.delays[i]);
+        for (std::size_t i = 0; i < c.delays.size(); ++i)
+            bytes += Report(static_cast<int>(i), c.delays[i]);
         const std::string log = Log("alarm.nmea", bytes);
         host_.alarmStep = c.alarmStep;
         host_.symbol = c.symbol;
@@ -131,7 +140,8 @@ TEST_F(ConversionRun, AlarmStretches) {
                 // The summary follows the first row's own columns.
                 for (int k = 0; k < 3; ++k) row.erase(row.rfind(','));
             }
-            const std::size_t commas = static_cast<std::size_t>(std::count(row.begin(), row.end(), ','));
+            const std::size_t commas =
+                static_cast<std::size_t>(std::count(row.begin(), row.end(), ','));
             EXPECT_EQ(commas == 3 ? row.substr(row.rfind(',') + 1) : "", c.marks[i]) << rows[i];
             EXPECT_EQ(commas, c.marks[i].empty() ? 2u : 3u) << rows[i];
         }
@@ -148,20 +158,44 @@ TEST_F(ConversionRun, KeySentencesOnALine) {
     const std::string a = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:01.000,0.1*55";
     const std::string b = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:02.000,0.2*55";
     const Case cases[] = {
-        {"two reports on one line both count, in order", a + b, "$GPTXT", "RMC delay", {"0.1", "0.2"}},
+        {"two reports on one line both count, in order",
+         a + b,
+         "$GPTXT",
+         "RMC delay",
+         {"0.1", "0.2"}},
         {"text in front of the key is ignored", "garbage" + a, "$GPTXT", "RMC delay", {"0.1"}},
-        {"a report ends at a line end left by a broken frame", a + "\r\nresidue", "$GPTXT", "RMC delay", {"0.1"}},
+        {"a report ends at a line end left by a broken frame",
+         a + "\r\nresidue",
+         "$GPTXT",
+         "RMC delay",
+         {"0.1"}},
         {"a key right before another report", "$GPTXT" + b, "$GPTXT", "RMC delay", {"0.2"}},
-        {"field 5 differing in case is not accepted", "$GPTXT,1,1,1,rmc delay,2023/07/05 12:00:01,0.1", "$GPTXT",
-         "RMC delay", {}},
-        {"field 5 with blanks around is accepted", "$GPTXT,1,1,1, RMC delay ,2023/07/05 12:00:01,0.1", "$GPTXT",
-         "RMC delay", {"0.1"}},
-        {"an empty second key accepts every key sentence", "$GPTXT,1,1,1,other,2023/07/05 12:00:01,0.3", "$GPTXT",
-         "", {"0.3"}},
+        {"field 5 differing in case is not accepted",
+         "$GPTXT,1,1,1,rmc delay,2023/07/05 12:00:01,0.1",
+         "$GPTXT",
+         "RMC delay",
+         {}},
+        {"field 5 with blanks around is accepted",
+         "$GPTXT,1,1,1, RMC delay ,2023/07/05 12:00:01,0.1",
+         "$GPTXT",
+         "RMC delay",
+         {"0.1"}},
+        {"an empty second key accepts every key sentence",
+         "$GPTXT,1,1,1,other,2023/07/05 12:00:01,0.3",
+         "$GPTXT",
+         "",
+         {"0.3"}},
         {"keys are trimmed", a, " $GPTXT\t", " RMC delay ", {"0.1"}},
-        {"another key", "$PXYZ,a,b,c,RMC delay,2023/07/05 12:00:01,7*00", "$PXYZ", "RMC delay", {"7"}},
-        {"a missing delay gives an empty column", "$GPTXT,1,1,1,RMC delay,2023/07/05 12:00:01", "$GPTXT",
-         "RMC delay", {""}},
+        {"another key",
+         "$PXYZ,a,b,c,RMC delay,2023/07/05 12:00:01,7*00",
+         "$PXYZ",
+         "RMC delay",
+         {"7"}},
+        {"a missing delay gives an empty column",
+         "$GPTXT,1,1,1,RMC delay,2023/07/05 12:00:01",
+         "$GPTXT",
+         "RMC delay",
+         {""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -187,10 +221,12 @@ TEST_F(ConversionRun, KeySentencesOnALine) {
 }
 
 TEST_F(ConversionRun, BadFieldsStillCount) {
-    const std::string log = Log("bad.nmea", "$GPTXT,1,1,1,RMC delay,not a time,0.5\r\n$GPTXT,1,1,1,RMC delay\r\n");
+    const std::string log =
+        Log("bad.nmea", "$GPTXT,1,1,1,RMC delay,not a time,0.5\r\n$GPTXT,1,1,1,RMC delay\r\n");
     Convert(log);
-    EXPECT_EQ(Rows(log), (std::vector<std::string>{"1899/12/30 00:00:00,1899/12/29 23:59:59.5,0.5,2,0.5,0",
-                                                   "1899/12/30 00:00:00,1899/12/30 00:00:00,"}));
+    EXPECT_EQ(Rows(log),
+              (std::vector<std::string>{"1899/12/30 00:00:00,1899/12/29 23:59:59.5,0.5,2,0.5,0",
+                                        "1899/12/30 00:00:00,1899/12/30 00:00:00,"}));
 }
 
 TEST_F(ConversionRun, DelaysBeyondTheCalendarGiveEmptyTimes) {
@@ -202,10 +238,13 @@ TEST_F(ConversionRun, DelaysBeyondTheCalendarGiveEmptyTimes) {
 }
 
 TEST_F(ConversionRun, SecondDecimalsFromTheListText) {
-    const std::string log = Log("dec.nmea", "$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:56.789,0.5\r\n");
-    const std::pair<const char*, const char*> cases[] = {
-        {"Auto", "2023/07/05 12:34:56.789"}, {"3", "2023/07/05 12:34:56.789"}, {"1", "2023/07/05 12:34:56.7"},
-        {"", "2023/07/05 12:34:56"},         {"0", "2023/07/05 12:34:56"}};
+    const std::string log =
+        Log("dec.nmea", "$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:56.789,0.5\r\n");
+    const std::pair<const char*, const char*> cases[] = {{"Auto", "2023/07/05 12:34:56.789"},
+                                                         {"3", "2023/07/05 12:34:56.789"},
+                                                         {"1", "2023/07/05 12:34:56.7"},
+                                                         {"", "2023/07/05 12:34:56"},
+                                                         {"0", "2023/07/05 12:34:56"}};
     for (const auto& [text, first] : cases) {
         host_.fields[HostField::SecDec] = text;
         Convert(log);
@@ -267,11 +306,13 @@ TEST_F(ConversionRun, ProgressEvery20000Lines) {
     ASSERT_GE(host_.statuses.size(), 3u);
     // Line 20000 ends within the first 2048-byte block past byte 20000 lines in.
     EXPECT_EQ(host_.statuses[1].substr(0, log.size()), log);
-    EXPECT_EQ(host_.statuses[1].substr(log.size()), " (" + std::string(host_.statuses[1].substr(log.size() + 2, 4)) +
-                                                        "%  10000/20000Lines)");
+    EXPECT_EQ(
+        host_.statuses[1].substr(log.size()),
+        " (" + std::string(host_.statuses[1].substr(log.size() + 2, 4)) + "%  10000/20000Lines)");
     EXPECT_NE(host_.statuses[1].find(','), std::string::npos) << "the regional decimal separator";
     EXPECT_EQ(host_.statuses[2].substr(log.size()), " (100,0%  20000/40000Lines)");
-    EXPECT_EQ(host_.statuses.back(), "Completed:  Max=0,1Sec.  Min=0,1Sec.  Output=20001/40002Lines");
+    EXPECT_EQ(host_.statuses.back(),
+              "Completed:  Max=0,1Sec.  Min=0,1Sec.  Output=20001/40002Lines");
     EXPECT_NE(ReadFile(dir_ / "p.csv").find(",20001,0.1,0.1\r\n"), std::string::npos)
         << "numbers in the CSV keep the point";
 }
@@ -307,14 +348,16 @@ TEST_F(ConversionRun, AFailedWriteKeepsTheEarlierCsvAndEndsTheRun) {
         converter.ConvertFiles(log + ";" + next);
         FAIL() << "no error";
     } catch (const IoError& e) {
-        EXPECT_NE(std::string(e.what()).find((dir_ / "w.csv").string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find((dir_ / "w.csv").string()), std::string::npos)
+            << e.what();
     }
     EXPECT_EQ(host_.statuses.back(), "Output..");
     EXPECT_EQ(host_.busy, 0);
     EXPECT_FALSE(fs::exists(dir_ / "next.csv"));
     EXPECT_TRUE(fs::is_directory(dir_ / "w.csv"));
     for (const auto& entry : fs::directory_iterator(dir_)) {
-        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << "left behind: " << entry.path();
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos)
+            << "left behind: " << entry.path();
     }
 }
 
@@ -330,8 +373,8 @@ TEST_F(ConversionRun, InputLogIsNeverModified) {
 
 TEST(CsvFileName, Extensions) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/d/a.nmea", "/d/a.csv"}, {"/d/a.b.log", "/d/a.b.csv"}, {"/d/a", "/d/a.csv"},
-        {"/d.x/a", "/d.x/a.csv"},  {"/d/.hidden", "/d/.csv"},    {"a.", "a.csv"},
+        {"/d/a.nmea", "/d/a.csv"},   {"/d/a.b.log", "/d/a.b.csv"}, {"/d/a", "/d/a.csv"},
+        {"/d.x/a", "/d.x/a.csv"},    {"/d/.hidden", "/d/.csv"},    {"a.", "a.csv"},
         {"C:\\x.y\\a", "C:\\x.csv"},
     };
     for (const auto& [log, csv] : cases) EXPECT_EQ(CsvFileName(log), csv) << log;
@@ -346,8 +389,9 @@ namespace {
 // The fast reader passes over plain lines in bulk; whole runs must not differ
 // from byte-at-a-time reading in any status text or CSV byte.
 class FastAndReference : public ConversionRun {
-protected:
-    std::pair<std::vector<std::string>, std::string> RunMode(const std::string& log, LogReader::Mode mode) {
+  protected:
+    std::pair<std::vector<std::string>, std::string> RunMode(const std::string& log,
+                                                             LogReader::Mode mode) {
         FakeHost host = host_;
         Converter converter(host, kYmd, kUtf8, mode);
         converter.ConvertFiles(log);
@@ -392,8 +436,9 @@ TEST_F(FastAndReference, RandomLogsWithReports) {
 TEST_F(FastAndReference, RealCaptures) {
     host_.fields[HostField::Key] = "$G";
     host_.fields[HostField::SecKey] = "";
-    for (const char* name : {"ublox-zed-f9p_hpg1.11.log", "ublox-zed-f9r.log", "quectel-l76k-binary.log",
-                             "gp-320fw-2019-04-07-coldboot.log", "sirf2.log", "mtk-3301.log"}) {
+    for (const char* name :
+         {"ublox-zed-f9p_hpg1.11.log", "ublox-zed-f9r.log", "quectel-l76k-binary.log",
+          "gp-320fw-2019-04-07-coldboot.log", "sirf2.log", "mtk-3301.log"}) {
         SCOPED_TRACE(name);
         const std::string log = Log(name, ReadFile(fs::path(TARNIMEX_REAL_LOGS) / name));
         ExpectSame(log);

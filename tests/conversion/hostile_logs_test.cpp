@@ -94,8 +94,10 @@ TEST(HostileLogs, WholeConversionsFinish) {
         {"a line of megabytes of reports", Repeated(kReport, kMegabytes) + "\r\n",
          (kMegabytes + kReport.size() - 1) / kReport.size()},
         {"sync pairs only", Repeated(std::string("\xB5\x62\xA0\xA2\x04$", 6), kMegabytes), 0},
-        {"a line of megabytes of a key without \"$\"", Repeated("GPTXT", kMegabytes) + "\r\n", 0, "GPTXT"},
-        {"a line of megabytes of such keys and commas", Repeated("GPTXT,", kMegabytes) + "\r\n", 0, "GPTXT"},
+        {"a line of megabytes of a key without \"$\"", Repeated("GPTXT", kMegabytes) + "\r\n", 0,
+         "GPTXT"},
+        {"a line of megabytes of such keys and commas", Repeated("GPTXT,", kMegabytes) + "\r\n", 0,
+         "GPTXT"},
     };
     for (const auto& c : cases) {
         for (const auto mode : {LogReader::Mode::Fast, LogReader::Mode::Reference}) {

@@ -27,7 +27,8 @@ struct Read {
 Read ReadAll(const std::string& bytes, LogReader::Mode mode, std::size_t piece = SIZE_MAX,
              std::size_t block = LogReader::kFastBlockSize) {
     LogReader reader(mode, block);
-    reader.Open(std::make_unique<MemorySource>(bytes, piece), static_cast<std::int64_t>(bytes.size()));
+    reader.Open(std::make_unique<MemorySource>(bytes, piece),
+                static_cast<std::int64_t>(bytes.size()));
     Read result;
     for (;;) {
         const std::string_view line = reader.ReadLogLine();
@@ -45,7 +46,8 @@ Read ReadAll(const std::string& bytes, LogReader::Mode mode, std::size_t piece =
 std::vector<std::string> Lines(const std::string& bytes) {
     const Read reference = ReadAll(bytes, LogReader::Mode::Reference);
     for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{2047}, SIZE_MAX}) {
-        EXPECT_EQ(ReadAll(bytes, LogReader::Mode::Fast, piece).lines, reference.lines) << "piece " << piece;
+        EXPECT_EQ(ReadAll(bytes, LogReader::Mode::Fast, piece).lines, reference.lines)
+            << "piece " << piece;
     }
     EXPECT_EQ(ReadAll(bytes, LogReader::Mode::Fast).bytesRead, reference.bytesRead);
     return reference.lines;
@@ -67,7 +69,9 @@ std::string Payload(std::size_t size, unsigned seed = 1) {
 
 const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
-std::string Line(const std::string& sentence) { return sentence.substr(0, sentence.size() - 2); }
+std::string Line(const std::string& sentence) {
+    return sentence.substr(0, sentence.size() - 2);
+}
 
 struct Case {
     const char* legend;
@@ -86,39 +90,65 @@ TEST(LogReader, TextAndFrames) {
     const std::string sirfB0B3 = Sirf(std::string("AB\xB0\xB3XYZ"));
     const std::vector<Case> cases = {
         {"two sentences ended by CR LF", kGga + kRmc, {Line(kGga), Line(kRmc)}},
-        {"blank lines, CR LF, LF CR, lone CR and lone LF", "\r\n\r\nA\n\rB\rC\nD\r\n\n", {"A", "B", "C", "D"}},
+        {"blank lines, CR LF, LF CR, lone CR and lone LF",
+         "\r\n\r\nA\n\rB\rC\nD\r\n\n",
+         {"A", "B", "C", "D"}},
         {"a last line without line end is not returned", "A\r\nB", {"A"}},
-        {"bytes outside the set vanish, 0x7F stays", Bytes({'A', 0, 0x80, 0x1F, 0x7F, 0xFF, 0x0B, 'B', 13, 10}),
-         {"A\x7F" "B"}},
-        {"a good UBX frame between sentences", kGga + Ubx(1, 7, Payload(92)) + kRmc, {Line(kGga), Line(kRmc)}},
-        {"a good SiRF frame between sentences", kGga + Sirf(Payload(40)) + kRmc, {Line(kGga), Line(kRmc)}},
-        {"a good MediaTek frame between sentences", kGga + Mtk(Payload(7)) + kRmc, {Line(kGga), Line(kRmc)}},
-        {"a good frame mid-line drops the text before it", "abc" + Ubx(1, 7, "Q\r\n") + "def\r\n", {"def"}},
+        {"bytes outside the set vanish, 0x7F stays",
+         Bytes({'A', 0, 0x80, 0x1F, 0x7F, 0xFF, 0x0B, 'B', 13, 10}),
+         {"A\x7F"
+          "B"}},
+        {"a good UBX frame between sentences",
+         kGga + Ubx(1, 7, Payload(92)) + kRmc,
+         {Line(kGga), Line(kRmc)}},
+        {"a good SiRF frame between sentences",
+         kGga + Sirf(Payload(40)) + kRmc,
+         {Line(kGga), Line(kRmc)}},
+        {"a good MediaTek frame between sentences",
+         kGga + Mtk(Payload(7)) + kRmc,
+         {Line(kGga), Line(kRmc)}},
+        {"a good frame mid-line drops the text before it",
+         "abc" + Ubx(1, 7, "Q\r\n") + "def\r\n",
+         {"def"}},
         {"a bad UBX frame leaves its printable bytes, the sentence follows on its line",
-         kGga + badUbx + kRmc, {Line(kGga), "b" + Printable(badUbx.substr(2)) + Line(kRmc)}},
-        {"a bad SiRF frame leaves its printable bytes", "X" + Sirf("Hi\r\n", false) + "Y\r\n",
+         kGga + badUbx + kRmc,
+         {Line(kGga), "b" + Printable(badUbx.substr(2)) + Line(kRmc)}},
+        {"a bad SiRF frame leaves its printable bytes",
+         "X" + Sirf("Hi\r\n", false) + "Y\r\n",
          {"X" + Printable(Sirf("Hi\r\n", false).substr(2)) + "Y"}},
-        {"a bad MediaTek frame leaves its printable bytes", "X" + Mtk("ok", false) + "Y\r\n",
+        {"a bad MediaTek frame leaves its printable bytes",
+         "X" + Mtk("ok", false) + "Y\r\n",
          {"X$" + Printable(Mtk("ok", false).substr(2)) + "Y"}},
-        {"SiRF B0 B3 inside the payload ends the frame there", sirfB0B3 + "\r\n",
+        {"SiRF B0 B3 inside the payload ends the frame there",
+         sirfB0B3 + "\r\n",
          {"AB" + Printable(sirfB0B3.substr(sirfB0B3.find("XYZ")))}},
         {"UBX of payload 2040 (2048 bytes) checks out", "A" + ubx2040 + "B\r\n", {"B"}},
-        {"UBX of payload 2041 is cut after byte 2048; its last byte is text", "A" + ubx2041 + "\r\n",
+        {"UBX of payload 2041 is cut after byte 2048; its last byte is text",
+         "A" + ubx2041 + "\r\n",
          {"Ab" + Printable(ubx2041.substr(2, 2046)) + Printable(ubx2041.substr(2048))}},
         {"SiRF of payload 2040 checks out", "A" + sirf2040 + "B\r\n", {"B"}},
-        {"SiRF of payload 2041 does not check out", "A" + sirf2041 + "\r\n",
+        {"SiRF of payload 2041 does not check out",
+         "A" + sirf2041 + "\r\n",
          {"A" + Printable(sirf2041.substr(2))}},
         {"MediaTek of 2048 bytes checks out", "A" + mtk2048 + "B\r\n", {"B"}},
-        {"MediaTek of 2049 bytes is cut after byte 2048", "A" + mtk2049 + "\r\n",
+        {"MediaTek of 2049 bytes is cut after byte 2048",
+         "A" + mtk2049 + "\r\n",
          {"A$" + Printable(mtk2049.substr(2, 2046))}},  // its last byte, LF, ends the line
         {"MediaTek length 4 checks out at byte 4", "A" + Bytes({4, '$', 4, 0}) + "B\r\n", {"B"}},
-        {"MediaTek length 5 checks out with no checksum", "A" + Bytes({4, '$', 5, 0, 0x99}) + "B\r\n", {"B"}},
-        {"MediaTek length 3 ends at byte 4 without checking out", "A" + Bytes({4, '$', 3, 0}) + "B\r\n",
+        {"MediaTek length 5 checks out with no checksum",
+         "A" + Bytes({4, '$', 5, 0, 0x99}) + "B\r\n",
+         {"B"}},
+        {"MediaTek length 3 ends at byte 4 without checking out",
+         "A" + Bytes({4, '$', 3, 0}) + "B\r\n",
          {"A$B"}},
-        {"0x04 before a sentence swallows the following 2046 bytes", Bytes({4}) + kGga + std::string(3000, 'x') + "\r\n",
-         {Line(kGga) + "\r\n" + std::string(2046 - kGga.size(), 'x') + std::string(3000 - (2046 - kGga.size()), 'x')}},
+        {"0x04 before a sentence swallows the following 2046 bytes",
+         Bytes({4}) + kGga + std::string(3000, 'x') + "\r\n",
+         {Line(kGga) + "\r\n" + std::string(2046 - kGga.size(), 'x') +
+          std::string(3000 - (2046 - kGga.size()), 'x')}},
         {"0x04 before a sentence at the end of input loses the frame", Bytes({4}) + kGga, {}},
-        {"sync bytes split by other bytes start nothing", Bytes({0xB5, 0, 'b', 0xA0, 'x', 0xA2}) + "\r\n", {"bx"}},
+        {"sync bytes split by other bytes start nothing",
+         Bytes({0xB5, 0, 'b', 0xA0, 'x', 0xA2}) + "\r\n",
+         {"bx"}},
         {"an empty input", "", {}},
     };
     for (const Case& c : cases) {
@@ -139,10 +169,12 @@ TEST(LogReader, FrameEndingWithSyncByteStartsNoFrame) {
 
 TEST(LogReader, FramesAcrossEveryBlockBorder) {
     const std::string frames = Ubx(1, 7, Payload(92)) + Sirf(Payload(60)) + Mtk(Payload(20)) +
-                               Ubx(1, 7, Payload(30), false) + Sirf(Payload(9), false) + Mtk("ab", false);
+                               Ubx(1, 7, Payload(30), false) + Sirf(Payload(9), false) +
+                               Mtk("ab", false);
     for (std::size_t pad = 2048 - frames.size() - 4; pad < 2048 + 4; ++pad) {
         SCOPED_TRACE(pad);
-        Lines(std::string(pad, 'p') + "\r\n" + frames + kRmc + frames + std::string(pad, 'q') + "\n");
+        Lines(std::string(pad, 'p') + "\r\n" + frames + kRmc + frames + std::string(pad, 'q') +
+              "\n");
     }
 }
 
@@ -173,13 +205,27 @@ std::string RandomLog(std::mt19937& rng, std::size_t pieces) {
     for (std::size_t i = 0; i < pieces; ++i) {
         const std::string payload = Payload(static_cast<std::size_t>(pick(120)), rng());
         switch (pick(10)) {
-            case 0: out += Ubx(pick(256), pick(256), payload, pick(4) != 0); break;
-            case 1: out += Sirf(payload, pick(4) != 0); break;
-            case 2: out += Mtk(payload, pick(4) != 0); break;
-            case 3: for (int k = pick(8); k > 0; --k) out += static_cast<char>(rng()); break;
-            case 4: out += Bytes({"\x04\xB5\xA0"[pick(3)] & 0xFF}) + "$b\xA2"[pick(3)]; break;
-            case 5: out += "\r\n\n\r"[pick(4)]; break;
-            default: out += Nmea("GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56." + std::to_string(pick(1000)) + ",0.1");
+            case 0:
+                out += Ubx(pick(256), pick(256), payload, pick(4) != 0);
+                break;
+            case 1:
+                out += Sirf(payload, pick(4) != 0);
+                break;
+            case 2:
+                out += Mtk(payload, pick(4) != 0);
+                break;
+            case 3:
+                for (int k = pick(8); k > 0; --k) out += static_cast<char>(rng());
+                break;
+            case 4:
+                out += Bytes({"\x04\xB5\xA0"[pick(3)] & 0xFF}) + "$b\xA2"[pick(3)];
+                break;
+            case 5:
+                out += "\r\n\n\r"[pick(4)];
+                break;
+            default:
+                out += Nmea("GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56." +
+                            std::to_string(pick(1000)) + ",0.1");
         }
     }
     return out;
@@ -209,7 +255,8 @@ struct RealLog {
 
 bool ValidSentence(const std::string& line) {
     if (line.size() < 6 || (line[0] != '$' && line[0] != '!')) return false;
-    if (!std::isupper(static_cast<unsigned char>(line[1])) || !std::isupper(static_cast<unsigned char>(line[2]))) {
+    if (!std::isupper(static_cast<unsigned char>(line[1])) ||
+        !std::isupper(static_cast<unsigned char>(line[2]))) {
         return false;
     }
     const std::size_t star = line.size() - 3;

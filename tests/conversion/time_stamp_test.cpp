@@ -14,7 +14,8 @@ const RegionalFormat kUs{DateOrder::MDY, "/", ":", "."};
 const RegionalFormat kFinnish{DateOrder::DMY, ".", ".", ","};
 
 double At(int y, int mo, int d, int h, int mi, int s, int ms) {
-    return static_cast<double>(DaysFromCivil(y, mo, d)) + (((h * 60 + mi) * 60 + s) * 1000 + ms) / 86400000.0;
+    return static_cast<double>(DaysFromCivil(y, mo, d)) +
+           (((h * 60 + mi) * 60 + s) * 1000 + ms) / 86400000.0;
 }
 
 TEST(ParseTimeStamp, Texts) {
@@ -29,15 +30,18 @@ TEST(ParseTimeStamp, Texts) {
         {"whole seconds", "2023/07/05 12:34:56", &kYmd, whole},
         {"a bare point", "2023/07/05 12:34:56.", &kYmd, whole},
         {"three zeros", "2023/07/05 12:34:56.000", &kYmd, whole},
-        {"two digits are hundredths", "2023/07/05 12:34:56.12", &kYmd, At(2023, 7, 5, 12, 34, 56, 120)},
+        {"two digits are hundredths", "2023/07/05 12:34:56.12", &kYmd,
+         At(2023, 7, 5, 12, 34, 56, 120)},
         {"one digit is tenths", "2023/07/05 12:34:56.5", &kYmd, At(2023, 7, 5, 12, 34, 56, 500)},
         {"four digits do not convert", "2023/07/05 12:34:56.1234", &kYmd, 0},
         {"single-digit fields", "2023/7/5 1:2:3", &kYmd, At(2023, 7, 5, 1, 2, 3, 0)},
-        {"a two-digit year is taken as written", "23/07/05 12:34:56", &kYmd, At(23, 7, 5, 12, 34, 56, 0)},
+        {"a two-digit year is taken as written", "23/07/05 12:34:56", &kYmd,
+         At(23, 7, 5, 12, 34, 56, 0)},
         {"day-month-year with point separators and a fraction", "05.07.2023 12:34:56.5", &kGerman,
          At(2023, 7, 5, 12, 34, 56, 500)},
         {"month-day-year", "07/05/2023 12:34:56.789", &kUs, At(2023, 7, 5, 12, 34, 56, 789)},
-        {"point as time separator", "05.07.2023 12.34.56.25", &kFinnish, At(2023, 7, 5, 12, 34, 56, 250)},
+        {"point as time separator", "05.07.2023 12.34.56.25", &kFinnish,
+         At(2023, 7, 5, 12, 34, 56, 250)},
         {"wrong order for the locale", "2023/07/05 12:34:56", &kUs, 0},
         {"29 February of a leap year", "2024/02/29 00:00:00", &kYmd, At(2024, 2, 29, 0, 0, 0, 0)},
         {"29 February of 1900", "1900/02/29 00:00:00", &kYmd, 0},
@@ -100,8 +104,9 @@ TEST(FormatTimeStamp, Decimals) {
 
 TEST(TimeStamp, RoundTripsAcrossRegionalFormats) {
     const RegionalFormat formats[] = {kYmd, kGerman, kFinnish, {DateOrder::YMD, "-", ":", "."}};
-    const int dates[][7] = {{2023, 7, 5, 12, 34, 56, 789}, {1, 1, 1, 0, 0, 0, 1}, {9999, 12, 31, 23, 59, 59, 999},
-                            {1899, 12, 29, 23, 59, 59, 877}, {2000, 2, 29, 0, 0, 0, 10}, {1970, 1, 1, 0, 0, 0, 0}};
+    const int dates[][7] = {{2023, 7, 5, 12, 34, 56, 789},   {1, 1, 1, 0, 0, 0, 1},
+                            {9999, 12, 31, 23, 59, 59, 999}, {1899, 12, 29, 23, 59, 59, 877},
+                            {2000, 2, 29, 0, 0, 0, 10},      {1970, 1, 1, 0, 0, 0, 0}};
     for (const RegionalFormat& regional : formats) {
         // Formats write year-month-day; read them back in that order.
         RegionalFormat ymd = regional;

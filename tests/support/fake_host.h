@@ -12,9 +12,11 @@
 namespace tarnimex::test {
 
 class FakeHost : public ConversionHost {
-public:
-    std::map<HostField, std::string> fields = {{HostField::Key, "$GPTXT"},   {HostField::SecKey, "RMC delay"},
-                                               {HostField::SecDec, "Auto"},  {HostField::TimeDiff, "0.2"},
+  public:
+    std::map<HostField, std::string> fields = {{HostField::Key, "$GPTXT"},
+                                               {HostField::SecKey, "RMC delay"},
+                                               {HostField::SecDec, "Auto"},
+                                               {HostField::TimeDiff, "0.2"},
                                                {HostField::MaxStep, "10.0"}};
     bool limit = false;
     double alarmStep = 50.0;
