@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -397,12 +398,14 @@ class FastAndReference : public ConversionRun {
         converter.ConvertFiles(log);
         return {host.statuses, ReadFile(CsvFileName(log))};
     }
-    void ExpectSame(const std::string& log) {
+    // Returns the CSV of both.
+    std::string ExpectSame(const std::string& log) {
         const auto reference = RunMode(log, LogReader::Mode::Reference);
         fs::remove(CsvFileName(log));
         const auto fast = RunMode(log, LogReader::Mode::Fast);
         EXPECT_EQ(fast.first, reference.first);
         EXPECT_EQ(fast.second, reference.second);
+        return reference.second;
     }
 };
 
@@ -433,16 +436,45 @@ TEST_F(FastAndReference, RandomLogsWithReports) {
     }
 }
 
+TEST_F(FastAndReference, GeneratorLogs) {
+#ifndef TARNIMEX_GEN_LOG
+    GTEST_SKIP() << "the log generator is built with the benchmarks";
+#else
+    // Legend: the generator's options; Limiting.
+    const struct {
+        const char* options;
+        bool limit;
+    } cases[] = {
+        {"--days 0.05 --seed 3", false},
+        {"--days 0.05 --seed 4", true},
+        {"--days 0.03 --seed 5 --nmea-only", false},
+        {"--days 0.02 --seed 6 --reports-every-line", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const fs::path log = dir_ / "generated.log";
+        const std::string command =
+            std::string(TARNIMEX_GEN_LOG) + " " + c.options + " -o " + log.string();
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        host_.limit = c.limit;
+        EXPECT_GT(ExpectSame(log.string()).size(), 1000u) << "the reports became rows";
+        fs::remove(CsvFileName(log.string()));
+    }
+#endif
+}
+
 TEST_F(FastAndReference, RealCaptures) {
+    // Every "$G" sentence is a report: the captures have no delay reports of their own.
     host_.fields[HostField::Key] = "$G";
     host_.fields[HostField::SecKey] = "";
-    for (const char* name :
-         {"ublox-zed-f9p_hpg1.11.log", "ublox-zed-f9r.log", "quectel-l76k-binary.log",
-          "gp-320fw-2019-04-07-coldboot.log", "sirf2.log", "mtk-3301.log"}) {
-        SCOPED_TRACE(name);
-        const std::string log = Log(name, ReadFile(fs::path(TARNIMEX_REAL_LOGS) / name));
-        ExpectSame(log);
+    std::size_t captures = 0;
+    for (const auto& entry : fs::directory_iterator(TARNIMEX_REAL_LOGS)) {
+        if (entry.path().extension() != ".log") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ExpectSame(Log(entry.path().filename().string(), ReadFile(entry.path())));
+        ++captures;
     }
+    EXPECT_GE(captures, 19u);
 }
 
 }  // namespace
