@@ -56,7 +56,7 @@ class ConversionState {
   public:
     ConversionState(ConversionHost& host, const RegionalFormat& regional,
                     const TextEncoding& encoding)
-        : host_(host), regional_(regional), encoding_(encoding) {}
+        : host_(host), regional_(regional), encoding_(encoding), timeReader_(regional) {}
 
     std::string SentenceKey;
     std::string SecondKey;
@@ -101,7 +101,7 @@ class ConversionState {
         const std::string_view delayText = fields_[7];
         const std::string_view timeText = fields_[6];
         const double delay = ParseFloat(delayText, kFieldDecimal);
-        const double time = ParseTimeStamp(timeText, regional_);
+        const double time = timeReader_.Read(timeText);
         const double utc = time - delay / 86400.0;
         if (delay > MaxDelay) MaxDelay = delay;
         if (delay < MinDelay) MinDelay = delay;
@@ -146,6 +146,7 @@ class ConversionState {
     const TextEncoding& encoding_;
     SentenceFields fields_;
     LineReports lineReports_;
+    TimeStampReader timeReader_;
     double prevDelay_ = 0;
     double prevTime_ = 0;
     std::string prevDelayText_;

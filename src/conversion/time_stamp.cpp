@@ -224,6 +224,77 @@ bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& f
     return p == end;
 }
 
+TimeStampReader::TimeStampReader(const RegionalFormat& regional)
+    : regional_(regional),
+      usual_(regional.dateSeparator.size() == 1 && regional.timeSeparator.size() == 1) {}
+
+double TimeStampReader::Read(std::string_view text) {
+    const std::size_t size = text.size();
+    if (!usual_ || size < 19 || size > 23) return ParseTimeStamp(text, regional_);
+    const char* const t = text.data();
+    if (!cached_ || std::memcmp(t, dateText_, sizeof dateText_) != 0) {
+        // A new date: read it whole, and remember it when it is of the usual shape.
+        const double value = ParseTimeStamp(text, regional_);
+        const bool yearFirst = regional_.dateOrder == DateOrder::YMD;
+        const int sep1 = yearFirst ? 4 : 2;
+        const char ds = regional_.dateSeparator[0];
+        bool digits = true;
+        for (int i = 0; i < 10; ++i) {
+            if (i != sep1 && i != sep1 + 3)
+                digits = digits && static_cast<unsigned>(t[i] - '0') < 10u;
+        }
+        if (!digits || t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ') return value;
+        auto number = [&](int from, int width) {
+            int v = 0;
+            for (int i = from; i < from + width; ++i) v = v * 10 + (t[i] - '0');
+            return v;
+        };
+        const int first = number(0, sep1);
+        const int second = number(sep1 + 1, 2);
+        const int third = number(sep1 + 4, yearFirst ? 2 : 4);
+        int year, month, day;
+        switch (regional_.dateOrder) {
+            case DateOrder::YMD:
+                year = first, month = second, day = third;
+                break;
+            case DateOrder::MDY:
+                month = first, day = second, year = third;
+                break;
+            default:
+                day = first, month = second, year = third;
+                break;
+        }
+        cached_ =
+            year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+        if (cached_) {
+            std::memcpy(dateText_, t, sizeof dateText_);
+            days_ = CivilDays(year, month, day);
+        }
+        return value;
+    }
+    // The cached date: the time of day, as ParseTimeStamp reads it, or the whole
+    // text through ParseTimeStamp when it is not of the usual shape.
+    const char ts = regional_.timeSeparator[0];
+    unsigned bad = t[13] != ts || t[16] != ts || (size > 19 && t[19] != '.');
+    auto number = [&](std::size_t from, std::size_t width) {
+        unsigned v = 0;
+        for (std::size_t i = from; i < from + width; ++i) {
+            const auto digit = static_cast<unsigned>(t[i] - '0');
+            bad |= digit > 9 ? 1u : 0u;
+            v = v * 10 + digit;
+        }
+        return v;
+    };
+    const unsigned hour = number(11, 2);
+    const unsigned minute = number(14, 2);
+    const unsigned sec = number(17, 2);
+    unsigned ms = size > 20 ? number(20, size - 20) : 0;
+    for (std::size_t i = size > 20 ? size - 20 : 0; i < 3; ++i) ms *= 10;
+    if (bad != 0 || hour > 23 || minute > 59 || sec > 59) return ParseTimeStamp(text, regional_);
+    const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
+    return static_cast<double>(days_) + static_cast<double>(msOfDay) / 86400000.0;
+}
+
 TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecimals)
     : timeSeparator_(regional.timeSeparator),
       dateSeparator_(regional.dateSeparator),

@@ -20,6 +20,23 @@ std::string_view TimeStampFormat(int secondDecimals);
 // digits of milliseconds. Anything else reads as 0.
 double ParseTimeStamp(std::string_view text, const RegionalFormat& regional);
 
+// ParseTimeStamp for a stream of texts: remembers the date of the last text of
+// the usual shape ("yyyy/mm/dd hh:nn:ss.zzz" in the regional order and
+// separators), so that a run of reports on one day reads only the time of day.
+// Gives exactly what ParseTimeStamp gives.
+class TimeStampReader {
+  public:
+    explicit TimeStampReader(const RegionalFormat& regional);
+    double Read(std::string_view text);
+
+  private:
+    RegionalFormat regional_;
+    bool usual_;           // single-character separators: the usual shape can occur
+    char dateText_[11]{};  // the date and its blank, as written
+    long long days_ = 0;   // its day number; dateText_ is valid when cached_
+    bool cached_ = false;
+};
+
 // Formats with a TimeStampFormat text; "/" and ":" stand for the regional separators.
 std::string FormatTimeStamp(double value, std::string_view format, const RegionalFormat& regional);
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <string>
 
 namespace tarnimex {
 namespace {
@@ -60,6 +62,45 @@ TEST(ParseTimeStamp, Texts) {
         {"empty", "", &kYmd, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseTimeStamp(c.text, *c.regional), c.value) << c.legend;
+    // A reader that has just read a text of the same date gives the same values.
+    for (const Case& c : cases) {
+        TimeStampReader reader(*c.regional);
+        reader.Read(c.text);
+        std::string sameDate = c.text;
+        if (sameDate.size() > 11) sameDate.replace(11, std::string::npos, "00:00:00");
+        reader.Read(sameDate);
+        EXPECT_EQ(reader.Read(c.text), c.value) << c.legend;
+    }
+}
+
+TEST(TimeStampReader, ReadsAsParseTimeStampDoes) {
+    // Texts near the usual shape, read one after another so that the remembered
+    // date is sometimes right, sometimes stale, sometimes of another shape.
+    std::mt19937 random(5122026);
+    const std::string alphabet = "0123456789012345/:. ,a";
+    for (const RegionalFormat* regional : {&kYmd, &kGerman, &kUs, &kFinnish}) {
+        const std::string base =
+            FormatTimeStamp(At(2024, 2, 29, 23, 59, 59, 999), TimeStampFormat(3), *regional);
+        TimeStampReader reader(*regional);
+        std::string text = base;
+        for (int i = 0; i < 20000; ++i) {
+            if (random() % 4 == 0) text = base;
+            switch (random() % 4) {
+                case 0:
+                    text[random() % text.size()] = alphabet[random() % alphabet.size()];
+                    break;
+                case 1:
+                    text[11 + random() % (text.size() - 11)] = alphabet[random() % 10];
+                    break;
+                case 2:
+                    text.resize(16 + random() % 9, '0');
+                    break;
+                default:
+                    break;
+            }
+            ASSERT_EQ(reader.Read(text), ParseTimeStamp(text, *regional)) << text;
+        }
+    }
 }
 
 TEST(FormatTimeStamp, Decimals) {
