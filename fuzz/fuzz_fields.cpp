@@ -2,8 +2,9 @@
 // held against a plain one: the field split against a comma-by-comma split,
 // numbers against strtod and a digit-by-digit integer reader, the fixed-place
 // date-time reader against the general one (made to decide by widening the
-// separators), cached date writing against fresh writing. Formatted values
-// must read back as themselves.
+// separators), cached date writing and reading against fresh writing and
+// reading, splits through a line's index against splits from each key on.
+// Formatted values must read back as themselves.
 //
 // Input: byte 0 picks the key length for the report split, the rest is text
 // (and, eight bytes at a time, raw doubles for the formatters).
@@ -19,6 +20,7 @@
 #include <string_view>
 
 #include "general_number.h"
+#include "line_reports.h"
 #include "regional_format.h"
 #include "sentence.h"
 #include "time_stamp.h"
@@ -86,6 +88,23 @@ void CheckSplit(std::string_view text, std::size_t keyLength) {
     if (count != expectedCount) Fail("field count", text);
     for (int k = 0; k < 10; ++k) {
         if (fields.field[static_cast<std::size_t>(k)] != expected[k]) Fail("field text", text);
+    }
+}
+
+// Every position of the line as a report's start, through the line's index.
+void CheckLineIndex(std::string_view text, std::size_t keyLength) {
+    LineReports index;
+    index.Index(text);
+    for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        SentenceFields direct;
+        SentenceFields indexed;
+        int directCount = 0;
+        int indexedCount = 0;
+        const std::size_t end = SplitReport(text.substr(pos), keyLength, direct, directCount);
+        if (index.Split(pos, keyLength, indexed, indexedCount) != end)
+            Fail("index: report end", text);
+        if (indexedCount != directCount || indexed.field != direct.field)
+            Fail("index: fields", text);
     }
 }
 
@@ -201,6 +220,13 @@ bool Widened(std::string_view text, const RegionalFormat& regional, std::string&
 void CheckTime(std::string_view text) {
     for (const RegionalFormat& regional : kFormats) {
         const double value = ParseTimeStamp(text, regional);
+        // A reader that remembers the date of the text before, and of this one.
+        static TimeStampReader* readers[std::size(kFormats)];
+        TimeStampReader*& reader = readers[&regional - kFormats];
+        if (reader == nullptr) reader = new TimeStampReader(regional);
+        if (reader->Read(text) != value || reader->Read(text) != value) {
+            Fail("the date-remembering reader differs", text);
+        }
         if (!std::isfinite(value)) Fail("ParseTimeStamp gave a value that is not finite", text);
         std::string wideText;
         RegionalFormat wide;
@@ -254,6 +280,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     CheckSplit(text, SIZE_MAX);
     CheckSplit(text, data[0] % 12);
+    CheckLineIndex(text, data[0] % 12);
     for (std::string_view separator : {".", ",", "\xD9\xAB", "", ". "}) CheckFloat(text, separator);
     CheckInt(text);
     CheckInt(PlainTrim(text));

@@ -56,7 +56,7 @@ class ConversionState {
   public:
     ConversionState(ConversionHost& host, const RegionalFormat& regional,
                     const TextEncoding& encoding)
-        : host_(host), regional_(regional), encoding_(encoding), timeReader_(regional) {}
+        : host_(host), encoding_(encoding), timeReader_(regional) {}
 
     std::string SentenceKey;
     std::string SecondKey;
@@ -142,7 +142,6 @@ class ConversionState {
     }
 
     ConversionHost& host_;
-    const RegionalFormat& regional_;
     const TextEncoding& encoding_;
     SentenceFields fields_;
     LineReports lineReports_;
