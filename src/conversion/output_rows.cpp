@@ -1,5 +1,6 @@
 #include "output_rows.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -99,25 +100,27 @@ void OutputRows::RemoveLast() {
 bool OutputRows::WriteAll(std::string_view header, std::string_view summary, TimeStampWriter& times,
                           const std::function<bool(std::string_view)>& write) const {
     if (count_ == 0) return true;
-    const std::unique_ptr<char[]> staging(new char[kStagingSize]);
+    // The two times of a row always fit, however long the regional separators.
+    const std::size_t timesLength = 2 * times.MaxLength() + 2;
+    const std::size_t capacity = std::max(kStagingSize, timesLength);
+    const std::unique_ptr<char[]> staging(new char[capacity]);
     std::size_t used = 0;
-    auto flush = [&] {
-        const bool ok = used == 0 || write({staging.get(), used});
-        used = 0;
+    bool ok = true;
+    // Makes room for n bytes; false once a write has failed.
+    auto room = [&](std::size_t n) {
+        if (ok && capacity - used < n) {
+            ok = used == 0 || write({staging.get(), used});
+            used = 0;
+        }
         return ok;
     };
-    // Room for n bytes in the staging buffer, or false when they go straight to write.
-    auto room = [&](std::size_t n, bool& ok) {
-        if (kStagingSize - used < n) ok = flush();
-        return n <= kStagingSize;
-    };
-    bool ok = true;
     auto put = [&](std::string_view bytes) {
-        if (room(bytes.size(), ok)) {
+        if (!room(bytes.size())) return;
+        if (bytes.size() > capacity) {
+            ok = write(bytes);
+        } else {
             std::memcpy(staging.get() + used, bytes.data(), bytes.size());
             used += bytes.size();
-        } else if (ok) {
-            ok = write(bytes);
         }
     };
     put(header);
@@ -137,7 +140,7 @@ bool OutputRows::WriteAll(std::string_view header, std::string_view summary, Tim
             const std::string_view delayText(p, delayLength);
             const std::string_view mark(p + delayLength, markLength);
             p += delayLength + markLength;
-            room(2 * times.MaxLength() + 2, ok);  // a few dozen bytes: always within the buffer
+            if (!room(timesLength)) break;
             char* out = times.Write(staging.get() + used, time);
             *out++ = ',';
             out = times.Write(out, time - delay / 86400.0);
@@ -155,7 +158,7 @@ bool OutputRows::WriteAll(std::string_view header, std::string_view summary, Tim
             put("\r\n");
         }
     }
-    return ok && flush();
+    return room(capacity);
 }
 
 }  // namespace tarnimex

@@ -367,11 +367,12 @@ char* TimeStampWriter::Write(char* out, double value) {
 bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
                      const RegionalFormat& regional) {
     TimeStampWriter writer(regional, secondDecimals);
-    char buffer[96];
-    char* end = writer.Write(buffer, value);
-    if (end == buffer) return false;
-    out.append(buffer, static_cast<std::size_t>(end - buffer));
-    return true;
+    const std::size_t start = out.size();
+    out.resize(start + writer.MaxLength());
+    char* const begin = out.data() + start;
+    const char* const end = writer.Write(begin, value);
+    out.resize(start + static_cast<std::size_t>(end - begin));
+    return end != begin;
 }
 
 std::string FormatTimeStamp(double value, std::string_view format, const RegionalFormat& regional) {

@@ -78,6 +78,26 @@ TEST(OutputRows, TextOfTheRows) {
     }
 }
 
+TEST(OutputRows, SeparatorsLongerThanTheWriteBuffer) {
+    const std::string wide(300000, '/');
+    const RegionalFormat regional{DateOrder::YMD, wide, wide, "."};
+    OutputRows rows;
+    rows.Add(45112.5, 0.25, "0.25", "");
+    rows.Add(45112.5, 0.5, "0.5", "!!");
+    TimeStampWriter times(regional, 3);
+    std::string csv;
+    EXPECT_TRUE(rows.WriteAll("h", ",2", times, [&](std::string_view bytes) {
+        csv += bytes;
+        return true;
+    }));
+    const std::string_view format = TimeStampFormat(3);
+    EXPECT_EQ(csv, "h\r\n" + FormatTimeStamp(45112.5, format, regional) + "," +
+                       FormatTimeStamp(45112.5 - 0.25 / 86400.0, format, regional) + ",0.25,2\r\n" +
+                       FormatTimeStamp(45112.5, format, regional) + "," +
+                       FormatTimeStamp(45112.5 - 0.5 / 86400.0, format, regional) + ",0.5,!!\r\n");
+    EXPECT_EQ(FormatTimeStamp(45112.5, format, regional).size(), 4 * wide.size() + 19);
+}
+
 TEST(OutputRows, RowsAcrossChunksAndTakenBack) {
     // Enough rows to fill several chunks; every third one taken back at once.
     std::vector<Row> kept;
