@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "general_number.h"
+#include "sentence.h"
+#include "time_stamp.h"
 
 #include "../support/fake_host.h"
 #include "../support/files.h"
@@ -145,6 +150,86 @@ TEST_F(ConversionRun, AlarmStretches) {
                 static_cast<std::size_t>(std::count(row.begin(), row.end(), ','));
             EXPECT_EQ(commas == 3 ? row.substr(row.rfind(',') + 1) : "", c.marks[i]) << rows[i];
             EXPECT_EQ(commas, c.marks[i].empty() ? 2u : 3u) << rows[i];
+        }
+    }
+}
+
+// The reports of a line as a plain search finds them: the key, its report up to
+// the first CR, LF or "$" after the key, fields cut at commas (trimmed but the
+// last, which loses its checksum), and the next search 7 characters on, or where
+// the report ended when that is sooner.
+std::vector<std::string> PlainRows(const std::vector<std::string>& lines, const std::string& key) {
+    std::vector<std::string> rows;
+    double maxDelay = -1e10;
+    double minDelay = 1e10;
+    const std::string_view format = TimeStampFormat(-1);
+    auto trim = [](std::string_view t) {
+        while (!t.empty() && static_cast<unsigned char>(t.front()) <= 32) t.remove_prefix(1);
+        while (!t.empty() && static_cast<unsigned char>(t.back()) <= 32) t.remove_suffix(1);
+        return t;
+    };
+    for (const std::string& line : lines) {
+        std::size_t pos = key.empty() ? std::string::npos : line.find(key);
+        while (pos != std::string::npos) {
+            const std::string_view report = std::string_view(line).substr(pos);
+            std::size_t stop = report.find_first_of("\r\n$", key.size());
+            if (stop == std::string_view::npos) stop = report.size();
+            std::vector<std::string_view> fields;
+            std::size_t start = 0;
+            for (std::size_t i = 0; i < stop && fields.size() < 9; ++i) {
+                if (report[i] == ',') {
+                    fields.push_back(trim(report.substr(start, i - start)));
+                    start = i + 1;
+                }
+            }
+            const std::string_view last = report.substr(start, stop - start);
+            fields.push_back(last.substr(0, last.find('*')));
+            fields.resize(10);
+            const std::string_view delayText = fields[6];
+            const double time = ParseTimeStamp(fields[5], kYmd);
+            const double delay = ParseFloat(delayText);
+            maxDelay = std::max(maxDelay, delay);
+            minDelay = std::min(minDelay, delay);
+            rows.push_back(FormatTimeStamp(time, format, kYmd) + "," +
+                           FormatTimeStamp(time - delay / 86400.0, format, kYmd) + "," +
+                           std::string(delayText));
+            pos = pos + std::min<std::size_t>(stop, 7) >= line.size()
+                      ? std::string::npos
+                      : line.find(key, pos + std::min<std::size_t>(stop, 7));
+        }
+    }
+    if (!rows.empty()) {
+        rows[0] += "," + std::to_string(rows.size()) + "," + FormatGeneralNumber(maxDelay) + "," +
+                   FormatGeneralNumber(minDelay);
+    }
+    return rows;
+}
+
+TEST_F(ConversionRun, ReportsAreFoundAsByAPlainSearch) {
+    // Lines crowded with keys, commas, stars and "$", for keys with and without
+    // "$", one of them "$" alone; every key sentence is a report.
+    const std::string pieces[] = {"$GPTXT", "GPTXT", "T$T", ",",   ",", ",",
+                                  "$",      "*",     "0.5", "-12", " ", "2023/07/05 12:34:56",
+                                  "x"};
+    std::mt19937 random(20261208);
+    host_.fields[HostField::SecKey] = "";
+    host_.alarmStep = 0;
+    for (const std::string key : {"$GPTXT", "GPTXT", "$", "T$T", "T", ",", "$GPTXT,0"}) {
+        SCOPED_TRACE(key);
+        host_.fields[HostField::Key] = key;
+        for (int round = 0; round < 10; ++round) {
+            std::vector<std::string> lines(100);
+            std::string bytes;
+            for (std::string& line : lines) {
+                const std::size_t n = 1 + random() % 40;
+                for (std::size_t i = 0; i < n; ++i) line += pieces[random() % std::size(pieces)];
+                bytes += line + "\r\n";
+            }
+            const std::string log = Log("plain.nmea", bytes);
+            fs::remove(CsvFileName(log));
+            Convert(log);
+            const std::vector<std::string> expected = PlainRows(lines, key);
+            ASSERT_EQ(expected.empty() ? std::vector<std::string>{} : Rows(log), expected);
         }
     }
 }
