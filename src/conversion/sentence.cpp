@@ -21,14 +21,18 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Trim over a pointer and a length, inlined where a report's fields are cut.
+inline std::string_view TrimmedView(const char* data, std::size_t size) {
+    std::size_t begin = 0;
+    while (begin < size && IsBlank(data[begin])) ++begin;
+    while (size > begin && IsBlank(data[size - 1])) --size;
+    return {data + begin, size - begin};
+}
+
 }  // namespace
 
 std::string_view Trim(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
+    return TrimmedView(text.data(), text.size());
 }
 
 std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields,
@@ -43,7 +47,7 @@ std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFi
         if (data[j] == ',') {
             if (n < 10) {
                 fields.field[static_cast<std::size_t>(n - 1)] =
-                    Trim(std::string_view(data + fieldStart, j - fieldStart));
+                    TrimmedView(data + fieldStart, j - fieldStart);
                 fieldStart = j + 1;
                 ++n;
             }
