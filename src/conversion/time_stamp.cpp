@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace tarnimex {
 
@@ -78,6 +79,27 @@ constexpr long long CivilDays(int year, int month, int day) {
 constexpr long long kFirstDay = CivilDays(1, 1, 1);
 constexpr std::int64_t kFirstMs = kFirstDay * kMsPerDay;
 constexpr std::int64_t kLastMs = CivilDays(9999, 12, 31) * kMsPerDay + kMsPerDay - 1;
+
+// The day number of a date given as three numbers in the regional order, or
+// nothing when the date is not on the calendar (years 1 and on).
+std::optional<long long> DayOfDate(DateOrder order, int first, int second, int third) {
+    int year, month, day;
+    switch (order) {
+        case DateOrder::YMD:
+            year = first, month = second, day = third;
+            break;
+        case DateOrder::MDY:
+            month = first, day = second, year = third;
+            break;
+        default:
+            day = first, month = second, year = third;
+            break;
+    }
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+        return std::nullopt;
+    }
+    return CivilDays(year, month, day);
+}
 
 constexpr char kPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -171,25 +193,10 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
         !ParseAnyShape(text, regional, first, second, third, hour, minute, sec, ms)) {
         return 0.0;
     }
-    int year, month, day;
-    switch (regional.dateOrder) {
-        case DateOrder::YMD:
-            year = first, month = second, day = third;
-            break;
-        case DateOrder::MDY:
-            month = first, day = second, year = third;
-            break;
-        default:
-            day = first, month = second, year = third;
-            break;
-    }
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-        hour > 23 || minute > 59 || sec > 59) {
-        return 0.0;
-    }
+    const std::optional<long long> days = DayOfDate(regional.dateOrder, first, second, third);
+    if (!days || hour > 23 || minute > 59 || sec > 59) return 0.0;
     const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
-    return static_cast<double>(CivilDays(year, month, day)) +
-           static_cast<double>(msOfDay) / 86400000.0;
+    return static_cast<double>(*days) + static_cast<double>(msOfDay) / 86400000.0;
 }
 
 bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
@@ -252,23 +259,11 @@ double TimeStampReader::Read(std::string_view text) {
         const int first = number(0, sep1);
         const int second = number(sep1 + 1, 2);
         const int third = number(sep1 + 4, yearFirst ? 2 : 4);
-        int year, month, day;
-        switch (regional_.dateOrder) {
-            case DateOrder::YMD:
-                year = first, month = second, day = third;
-                break;
-            case DateOrder::MDY:
-                month = first, day = second, year = third;
-                break;
-            default:
-                day = first, month = second, year = third;
-                break;
-        }
-        cached_ =
-            year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+        const std::optional<long long> days = DayOfDate(regional_.dateOrder, first, second, third);
+        cached_ = days.has_value();
         if (cached_) {
             std::memcpy(dateText_, t, sizeof dateText_);
-            days_ = CivilDays(year, month, day);
+            days_ = *days;
         }
         return value;
     }
