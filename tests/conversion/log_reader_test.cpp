@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -242,6 +243,79 @@ TEST(LogReader, FastAndReferenceAgreeOnRandomMixes) {
         EXPECT_EQ(small.lines, reference.lines);
         EXPECT_EQ(small.bytesRead, reference.bytesRead);
         EXPECT_EQ(ReadAll(log, LogReader::Mode::Fast, 1 + rng() % 5000).lines, reference.lines);
+    }
+}
+
+// How a conversion reads: lines without the key passed over in bulk, at most
+// up to the next multiple of every lines, the others read one by one.
+struct Skimmed {
+    std::vector<std::pair<std::size_t, std::string>> lines;  // number and text of each line read
+    std::size_t count = 0;                                   // every line, the end included
+    std::vector<std::int64_t> bytesRead;                     // at each multiple of every
+};
+
+Skimmed Skim(const std::string& bytes, const std::string& key, std::size_t block,
+             std::size_t every) {
+    LogReader reader(LogReader::Mode::Fast, block);
+    reader.Open(std::make_unique<MemorySource>(bytes), static_cast<std::int64_t>(bytes.size()));
+    Skimmed result;
+    while (!reader.EndOfLog()) {
+        const std::size_t passed = reader.SkipLinesWithout(key, every - result.count % every);
+        if (passed > 0) {
+            result.count += passed;
+        } else {
+            const std::string_view line = reader.ReadLogLine();
+            ++result.count;
+            if (!line.empty()) result.lines.emplace_back(result.count, line);
+        }
+        if (result.count % every == 0) result.bytesRead.push_back(reader.BytesRead());
+    }
+    return result;
+}
+
+TEST(LogReader, LinesPassedOverNeverHoldTheKey) {
+    std::mt19937 rng(812);
+    const std::string keys[] = {"$GPTXT",
+                                "RMC delay",
+                                "$",
+                                "\xB5"
+                                "b",
+                                "\x04$",
+                                "12:34"};
+    for (int round = 0; round < 40; ++round) {
+        const std::string log = RandomLog(rng, 100 + rng() % 600);
+        const Read reference = ReadAll(log, LogReader::Mode::Reference);
+        for (const std::string& key : keys) {
+            for (const std::size_t block :
+                 {std::size_t{2048}, std::size_t{4096 + 2048 * (rng() % 4)}}) {
+                const std::size_t every = 1 + rng() % 30;
+                SCOPED_TRACE("round " + std::to_string(round) + ", key " + key + ", block " +
+                             std::to_string(block) + ", every " + std::to_string(every));
+                const Skimmed skimmed = Skim(log, key, block, every);
+                ASSERT_EQ(skimmed.count, reference.lines.size() + 1);
+                std::size_t next = 0;  // the next line read
+                for (std::size_t i = 0; i < reference.lines.size(); ++i) {
+                    const bool read =
+                        next < skimmed.lines.size() && skimmed.lines[next].first == i + 1;
+                    if (read) {
+                        ASSERT_EQ(skimmed.lines[next].second, reference.lines[i])
+                            << "line " << i + 1;
+                        ++next;
+                    } else {
+                        ASSERT_EQ(reference.lines[i].find(key), std::string::npos)
+                            << "line " << i + 1 << " was passed over";
+                    }
+                }
+                ASSERT_EQ(next, skimmed.lines.size());
+                for (std::size_t k = 0; k < skimmed.bytesRead.size(); ++k) {
+                    const std::size_t line =
+                        (k + 1) * every;  // 1-based; the end read has the last value
+                    ASSERT_EQ(skimmed.bytesRead[k],
+                              reference.bytesRead[std::min(line, reference.bytesRead.size()) - 1])
+                        << "after line " << line;
+                }
+            }
+        }
     }
 }
 
