@@ -7,7 +7,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
