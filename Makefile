@@ -9,20 +9,27 @@ FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 30
 BENCH_RUNS ?= 15
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libgl-dev xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
+# What building and running need; the test tools come only with make test.
+RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
+                 xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
 
-.PHONY: deps configure build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
-deps:
+deps: PACKAGES = $(RUN_PACKAGES)
+test-deps: PACKAGES = $(TEST_PACKAGES)
+deps test-deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
+# make run builds the programs only; make test the same folder with the tests
+# and benchmarks.
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=OFF
 
 build: configure
 	cmake --build $(BUILD) -j$$(nproc)
@@ -30,15 +37,20 @@ build: configure
 run: build
 	@./tools/run.sh $(BUILD)
 
+test-build: test-deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=ON
+	cmake --build $(BUILD) -j$$(nproc)
+
 test: test-normal test-asan fuzz-smoke
 
-test-normal: build
+test-normal: test-build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
 
 # The whole suite again, the window's tests included, with AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report, a leak included, fails the test that
 # caused it. (Qt and fontconfig leave no leaks to suppress on the offscreen platform.)
-asan-build: deps
+asan-build: test-deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
 	  -DTARNIMEX_SANITIZE=ON -DTARNIMEX_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$$(nproc)
@@ -50,7 +62,7 @@ test-asan: asan-build
 	  ctest --output-on-failure -j$$(nproc)
 
 # libFuzzer harnesses (clang): fuzz/run_fuzz.sh reports executions and findings.
-fuzz-build: deps
+fuzz-build: test-deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DTARNIMEX_FUZZ=ON -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_UI=OFF -DTARNIMEX_BUILD_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) --target fuzzers -j$$(nproc)
@@ -61,7 +73,7 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	./fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-bench: build
+bench: test-build
 	BUILD=$(BUILD) RUNS=$(BENCH_RUNS) ./bench/run_bench.sh
 
 clean:
