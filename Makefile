@@ -10,7 +10,8 @@ FUZZ_SMOKE_SECONDS ?= 30
 BENCH_RUNS ?= 15
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libgl-dev xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
+            qt6-base-dev libgl-dev xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm \
+            zlib1g-dev liblzma-dev libzstd-dev libbz2-dev
 
 .PHONY: deps configure build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "compressed_source.h"
 #include "csv_file.h"
 #include "general_number.h"
 #include "key_search.h"
@@ -194,7 +195,18 @@ void Converter::ConvertFiles(std::string_view list) {
     if (AbortRequested) host_.SetStatus("Aborted by user!");
 }
 
-void Converter::ConvertFile(std::string_view nameView) {
+void Converter::ConvertFile(std::string_view name) {
+    try {
+        ConvertLog(name);
+    } catch (const DamagedLog& e) {
+        // Part of a log is no log: nothing is written, the run goes on.
+        ++failedEntries_;
+        host_.SetStatus("Error!");
+        host_.ShowError("Can not Open: " + std::string(name), e.what());
+    }
+}
+
+void Converter::ConvertLog(std::string_view nameView) {
     const std::string name(nameView);
     ConversionState state(host_, regional_, encoding_);
     const std::string decimal = regional_.decimalSeparator;

@@ -30,6 +30,8 @@ class Converter {
     std::int64_t FailedEntries() const { return failedEntries_; }
 
   private:
+    void ConvertLog(std::string_view name);  // throws DamagedLog
+
     ConversionHost& host_;
     RegionalFormat regional_;
     TextEncoding encoding_;

@@ -1,5 +1,7 @@
 #include "file_names.h"
 
+#include "compressed_source.h"
+
 namespace tarnimex {
 
 namespace {
@@ -27,6 +29,8 @@ std::string FolderPart(std::string_view path) {
 }
 
 std::string CsvFileName(std::string_view logName) {
+    // A compressed log's CSV is that of the name it would have uncompressed.
+    if (HasCompressedExtension(logName)) logName.remove_suffix(FileExtension(logName).size());
     return std::string(logName.substr(0, logName.size() - FileExtension(logName).size())) + ".csv";
 }
 

@@ -15,7 +15,8 @@ std::string_view FileExtension(std::string_view name);
 // The folder part of a path, up to and including its last folder separator.
 std::string FolderPart(std::string_view path);
 
-// The CSV beside a log: its extension replaced by ".csv", or ".csv" appended.
+// The CSV beside a log: its extension replaced by ".csv", or ".csv" appended;
+// a compression extension goes first ("day1.nmea.gz" gives "day1.csv").
 std::string CsvFileName(std::string_view logName);
 
 // Names joined with ";" between them.
