@@ -327,8 +327,14 @@ std::unique_ptr<ByteSource> OpenLogSource(std::FILE* file, std::string path) {
     std::vector<unsigned char> first(kMagicBytes);
     errno = 0;
     const std::size_t got = std::fread(first.data(), 1, first.size(), file);
-    if (got < first.size() && std::ferror(file)) ThrowReadError(path, errno != 0 ? errno : EIO);
-    first.resize(got);
+    if (got < first.size() && std::ferror(file)) {
+        if (file == stdin) ThrowReadError(path, errno != 0 ? errno : EIO);
+        // A file that cannot be read fails while it is read, as a plain log would.
+        std::clearerr(file);
+        first.clear();
+    } else {
+        first.resize(got);
+    }
     const Format* format = Recognise({reinterpret_cast<const char*>(first.data()), first.size()});
     closer.file = nullptr;
     if (format == nullptr && file != stdin && std::fseek(file, 0, SEEK_SET) == 0) {
