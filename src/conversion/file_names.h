@@ -19,6 +19,10 @@ std::string FolderPart(std::string_view path);
 // a compression extension goes first ("day1.nmea.gz" gives "day1.csv").
 std::string CsvFileName(std::string_view logName);
 
+// The entries of a ";"-separated list, each trimmed of characters 0 to 32; an
+// empty entry between two ";" stays, a trailing ";" adds none.
+std::vector<std::string> SplitFileList(std::string_view list);
+
 // Names joined with ";" between them.
 std::string JoinFileNames(const std::vector<std::string>& names);
 
