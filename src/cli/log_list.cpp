@@ -47,7 +47,6 @@ class FolderWalk {
         }
         open_.push_back(real);
         fs::directory_iterator it(folder, ec);
-        if (ec) Problem(folder, ec.message());
         for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
             const fs::directory_entry& entry = *it;
             std::error_code statusError;
