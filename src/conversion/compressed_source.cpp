@@ -13,8 +13,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "conversion_host.h"
@@ -240,15 +246,18 @@ class StreamSource : public ByteSource {
 
     std::span<const unsigned char> Next(std::size_t maxSize) override {
         if (output_.size() < maxSize) output_.resize(maxSize);
-        if (!decoder_) {
-            if (inputPos_ < inputEnd_) {
-                const std::size_t n = std::min(maxSize, inputEnd_ - inputPos_);
-                std::memcpy(output_.data(), input_.data() + inputPos_, n);
-                inputPos_ += n;
-                return {output_.data(), n};
-            }
-            return {output_.data(), Read(output_.data(), maxSize)};
+        if (decoder_) return {output_.data(), Decode(output_.data(), maxSize)};
+        if (inputPos_ < inputEnd_) {
+            const std::size_t n = std::min(maxSize, inputEnd_ - inputPos_);
+            std::memcpy(output_.data(), input_.data() + inputPos_, n);
+            inputPos_ += n;
+            return {output_.data(), n};
         }
+        return {output_.data(), Read(output_.data(), maxSize)};
+    }
+
+    // Decodes up to size bytes into out; 0 at the end of the last stream.
+    std::size_t Decode(unsigned char* out, std::size_t size) {
         for (;;) {
             if (inputPos_ == inputEnd_ && !endOfFile_) {
                 if (input_.size() < kInputBlock) input_.resize(kInputBlock);
@@ -258,16 +267,15 @@ class StreamSource : public ByteSource {
             }
             const std::size_t available = inputEnd_ - inputPos_;
             if (betweenStreams_) {
-                if (available == 0) return {};
+                if (available == 0) return 0;
                 decoder_->Reset();
                 betweenStreams_ = false;
             }
-            const Step step =
-                decoder_->Run(input_.data() + inputPos_, available, output_.data(), maxSize);
+            const Step step = decoder_->Run(input_.data() + inputPos_, available, out, size);
             inputPos_ += step.in;
             consumed_ += static_cast<std::int64_t>(step.in);
             betweenStreams_ = step.end;
-            if (step.out > 0) return {output_.data(), step.out};
+            if (step.out > 0) return step.out;
             if (step.end) continue;
             if (available == 0) throw DamagedLog("The compressed data end early: truncated.");
             if (step.in == 0) throw DamagedLog("The compressed data do not decode.");
@@ -298,6 +306,112 @@ class StreamSource : public ByteSource {
     std::int64_t consumed_ = 0;
     std::unique_ptr<Decoder> decoder_;
     std::vector<unsigned char> output_;
+};
+
+// Decodes on a thread of its own, a few blocks ahead of the reader: decoding
+// costs more than converting, and the two then overlap. Only for files, whose
+// reads always return, so that closing never waits on a pipe.
+class DecodeAhead : public ByteSource {
+  public:
+    explicit DecodeAhead(std::unique_ptr<StreamSource> stream) : stream_(std::move(stream)) {}
+    ~DecodeAhead() override {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    std::span<const unsigned char> Next(std::size_t maxSize) override {
+        if (!thread_.joinable()) Start(maxSize);
+        if (handedOut_ < current_.size) return HandOut(maxSize);
+        std::unique_lock lock(mutex_);
+        if (current_.data) free_.push_back(std::move(current_));
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return !ready_.empty() || finished_; });
+        if (ready_.empty()) {
+            consumed_ = finalConsumed_;
+            if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+            return {};
+        }
+        current_ = std::move(ready_.front());
+        ready_.pop_front();
+        handedOut_ = 0;
+        return HandOut(maxSize);
+    }
+
+    std::int64_t InputBytesConsumed() const override { return consumed_; }
+
+  private:
+    struct Block {
+        std::unique_ptr<unsigned char[]> data;
+        std::size_t size = 0;
+        std::int64_t consumed = 0;  // input bytes taken up to the block's end
+    };
+    static constexpr int kBlocksAhead = 4;
+
+    void Start(std::size_t blockSize) {
+        for (int i = 0; i < kBlocksAhead; ++i) {
+            free_.push_back({std::make_unique<unsigned char[]>(blockSize), 0, 0});
+        }
+        blockSize_ = blockSize;
+        thread_ = std::thread([this] { Produce(); });
+    }
+
+    std::span<const unsigned char> HandOut(std::size_t maxSize) {
+        const std::size_t n = std::min(maxSize, current_.size - handedOut_);
+        const unsigned char* data = current_.data.get() + handedOut_;
+        handedOut_ += n;
+        consumed_ = current_.consumed;
+        return {data, n};
+    }
+
+    void Produce() {
+        for (;;) {
+            Block block;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return !free_.empty() || stop_; });
+                if (stop_) return;
+                block = std::move(free_.back());
+                free_.pop_back();
+            }
+            std::exception_ptr error;
+            try {
+                block.size = stream_->Decode(block.data.get(), blockSize_);
+                block.consumed = stream_->InputBytesConsumed();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            std::lock_guard lock(mutex_);
+            if (error || block.size == 0) {
+                error_ = error;
+                finalConsumed_ = stream_->InputBytesConsumed();
+                finished_ = true;
+                changed_.notify_all();
+                return;
+            }
+            ready_.push_back(std::move(block));
+            changed_.notify_all();
+        }
+    }
+
+    std::unique_ptr<StreamSource> stream_;
+    std::size_t blockSize_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Block> free_;
+    std::deque<Block> ready_;
+    bool stop_ = false;
+    bool finished_ = false;
+    std::exception_ptr error_;
+    std::int64_t finalConsumed_ = 0;
+    // The reader's side only.
+    Block current_;
+    std::size_t handedOut_ = 0;
+    std::int64_t consumed_ = 0;
 };
 
 }  // namespace
@@ -340,8 +454,10 @@ std::unique_ptr<ByteSource> OpenLogSource(std::FILE* file, std::string path) {
     if (format == nullptr && file != stdin && std::fseek(file, 0, SEEK_SET) == 0) {
         return std::make_unique<FileSource>(file, std::move(path));
     }
-    return std::make_unique<StreamSource>(file, std::move(path), std::move(first),
-                                          format != nullptr ? format->make() : nullptr);
+    auto stream = std::make_unique<StreamSource>(file, std::move(path), std::move(first),
+                                                 format != nullptr ? format->make() : nullptr);
+    if (format != nullptr && file != stdin) return std::make_unique<DecodeAhead>(std::move(stream));
+    return stream;
 }
 
 }  // namespace tarnimex
