@@ -118,7 +118,8 @@ class XzDecoder : public Decoder {
     void Reset() override {
         lzma_end(&z_);
         z_ = LZMA_STREAM_INIT;
-        const lzma_ret result = lzma_stream_decoder(&z_, UINT64_MAX, 0);
+        // Concatenated: liblzma itself takes the stream padding xz allows between streams.
+        const lzma_ret result = lzma_stream_decoder(&z_, UINT64_MAX, LZMA_CONCATENATED);
         if (result != LZMA_OK) Damaged("xz", LzmaReason(result));
     }
 

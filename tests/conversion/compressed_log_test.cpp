@@ -63,6 +63,12 @@ class CompressedLog : public ::testing::Test {
             const std::string two =
                 Compress(packing, plain.substr(0, half)) + Compress(packing, plain.substr(half));
             EXPECT_EQ(Convert(Log(name, two)), expected) << "concatenated streams";
+            if (packing == test::Packing::Xz) {
+                const std::string padded = Compress(packing, plain.substr(0, half)) +
+                                           std::string(4, '\0') +
+                                           Compress(packing, plain.substr(half));
+                EXPECT_EQ(Convert(Log(name, padded)), expected) << "stream padding";
+            }
             fs::remove(dir_ / name);
         }
         return expected;
