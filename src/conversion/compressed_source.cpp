@@ -180,12 +180,13 @@ class Bzip2Decoder : public Decoder {
     bool started_ = false;
 };
 
+using namespace std::string_view_literals;
+
 bool StartsWith(std::string_view bytes, std::string_view magic) {
     return bytes.substr(0, magic.size()) == magic;
 }
 
 bool IsBzip2(std::string_view b) {
-    using namespace std::string_view_literals;
     // "BZh", the block size 1-9, then the magic of a block or of the stream's end.
     return b.size() >= kMagicBytes && StartsWith(b, "BZh") && b[3] >= '1' && b[3] <= '9' &&
            (b.substr(4, 6) == "\x31\x41\x59\x26\x53\x59"sv ||
@@ -203,19 +204,14 @@ std::unique_ptr<Decoder> Make() {
     return std::make_unique<D>();
 }
 
-using namespace std::string_view_literals;
+constexpr std::string_view kGzipMagic = "\x1F\x8B\x08"sv;  // and deflate, gzip's one method
+constexpr std::string_view kXzMagic = "\xFD\x37\x7A\x58\x5A\x00"sv;
+constexpr std::string_view kZstdMagic = "\x28\xB5\x2F\xFD"sv;
 
 const Format kFormats[] = {
-    {".gz", [](std::string_view b) { return StartsWith(b, "\x1F\x8B\x08"sv); }, Make<GzipDecoder>},
-    {".xz",
-     [](std::string_view b) {
-         return StartsWith(b,
-                           "\xFD"
-                           "7zXZ\0"sv);
-     },
-     Make<XzDecoder>},
-    {".zst", [](std::string_view b) { return StartsWith(b, "\x28\xB5\x2F\xFD"sv); },
-     Make<ZstdDecoder>},
+    {".gz", [](std::string_view b) { return StartsWith(b, kGzipMagic); }, Make<GzipDecoder>},
+    {".xz", [](std::string_view b) { return StartsWith(b, kXzMagic); }, Make<XzDecoder>},
+    {".zst", [](std::string_view b) { return StartsWith(b, kZstdMagic); }, Make<ZstdDecoder>},
     {".bz2", IsBzip2, Make<Bzip2Decoder>},
 };
 
