@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs each fuzzer for a bounded time and reports its executions and findings.
 # usage: fuzz/run_fuzz.sh BUILD_DIR SECONDS [NAME...]   (names: log_reader fields
-# profile_file conversion; all by default). The seeds in fuzz/corpus/ are only
+# profile_file conversion compressed; all by default). The seeds in fuzz/corpus/ are only
 # read; what the fuzzers learn goes to BUILD_DIR/fuzz-corpus/, a finding's
 # input to BUILD_DIR/fuzz-findings/. Exit status 1 when anything was found.
 set -uo pipefail
@@ -10,9 +10,9 @@ build=${1:-build-fuzz}
 seconds=${2:-300}
 shift $(($# < 2 ? $# : 2))
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(log_reader fields profile_file conversion)
+[ ${#names[@]} -gt 0 ] || names=(log_reader fields profile_file conversion compressed)
 
-declare -A maxLength=([log_reader]=12288 [fields]=256 [profile_file]=4096 [conversion]=8192)
+declare -A maxLength=([log_reader]=12288 [fields]=256 [profile_file]=4096 [conversion]=8192 [compressed]=16384)
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 status=0
 mkdir -p "$build/fuzz-findings" "$build/fuzz-logs"

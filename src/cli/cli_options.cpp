@@ -1,5 +1,6 @@
 // Options take "--name VALUE" or "--name=VALUE"; an empty value is a value, a
-// repeated option's last value wins and "--" ends the options.
+// repeated option's last value wins (--include adds each) and "--" ends the
+// options.
 #include "cli_options.h"
 
 #include <algorithm>
@@ -22,7 +23,8 @@ constexpr OptionRule kOptions[] = {
     {"alarm-step", Kind::Value}, {"alarm-symbol", Kind::Value}, {"date-order", Kind::Value},
     {"date-sep", Kind::Value},   {"time-sep", Kind::Value},     {"decimal-sep", Kind::Value},
     {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
-    {"version", Kind::Flag},
+    {"version", Kind::Flag},     {"recursive", Kind::Flag},     {"include", Kind::Value},
+    {"output-dir", Kind::Value}, {"output", Kind::Value},       {"jobs", Kind::Value},
 };
 
 bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::string& error) {
@@ -71,6 +73,23 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         o.help = true;
     else if (name == "version")
         o.version = true;
+    else if (name == "recursive")
+        o.recursive = true;
+    else if (name == "include")
+        o.includes.push_back(value);
+    else if (name == "output-dir")
+        o.outputDir = value;
+    else if (name == "output")
+        o.output = value;
+    else if (name == "jobs") {
+        const bool digits = !value.empty() && value.size() <= 4 &&
+                            value.find_first_not_of("0123456789") == std::string::npos;
+        o.jobs = digits ? std::stoi(value) : 0;
+        if (o.jobs < 1) {
+            error = "--jobs takes a whole number from 1 to 9999, not \"" + value + "\"";
+            return false;
+        }
+    }
     o.given.emplace_back(name);
     return true;
 }
@@ -130,7 +149,17 @@ std::string CliUsage() {
     return "Usage: tarnimex-convert [OPTIONS] [--] LOG...\n"
            "Writes beside each receiver log a CSV of its reported time errors.\n"
            "LOG arguments are joined with \";\"; one argument may itself be a \";\"-list.\n"
+           "A LOG may be compressed (gzip, xz, zstd, bzip2), a folder of logs, or \"-\"\n"
+           "for standard input.\n"
            "\n"
+           "  --recursive          logs in the subfolders of a folder too\n"
+           "  --include GLOB       the files of a folder to convert, by name; repeatable\n"
+           "                       (default: every file but *.csv and *.ini)\n"
+           "  --output-dir DIR     every CSV into DIR, below it the subfolders of --recursive\n"
+           "  --output FILE        the CSV of the only log; \"-\" for standard output, the\n"
+           "                       status lines then going to standard error\n"
+           "  --jobs N             convert N logs at once (default: one per core); each\n"
+           "                       log's status lines come together when it is done\n"
            "  --key TEXT           key sentence (default \"$GPTXT\")\n"
            "  --second-key TEXT    second key, compared with field 5 (default \"RMC delay\";\n"
            "                       empty accepts every key sentence)\n"

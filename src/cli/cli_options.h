@@ -21,6 +21,10 @@ struct CliOptions {
     bool quiet = false;
     bool help = false;
     bool version = false;
+    bool recursive = false;
+    std::vector<std::string> includes;
+    std::optional<std::string> outputDir, output;
+    int jobs = 0;  // 0: one per core
     std::vector<std::string> logs;
     // Options given on the command line, so that they win over a settings file.
     std::vector<std::string> given;

@@ -1,9 +1,10 @@
 #include "cli_run.h"
 
+#include <chrono>
 #include <ostream>
 
-#include "cli_host.h"
 #include "cli_options.h"
+#include "cli_plan.h"
 #include "conversion/conversion_run.h"
 #include "conversion/sentence.h"
 #include "settings/converter_settings.h"
@@ -83,21 +84,28 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         fields.alarmStep = ParseFloat(*options.alarmStep, regional.decimalSeparator);
     if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
 
-    CliHost host(std::move(fields), out, err, terminal, options.quiet);
-    Converter converter(host, regional, TextEncodingFromUserLocale());
-    int status = 0;
-    try {
-        converter.ConvertFiles(JoinFileNames(options.logs));
-    } catch (const IoError& e) {
-        host.EndLiveLine();
-        err << e.what() << '\n';
-        status = 1;
+    std::string planError;
+    const Plan plan = PlanLogs(options, err, planError);
+    if (!planError.empty()) {
+        err << "tarnimex-convert: " << planError << "\nTry 'tarnimex-convert --help'.\n";
+        return 2;
     }
-    host.EndLiveLine();
-    out << std::flush;
+    // With the CSV on standard output the status lines step aside to standard error.
+    const bool csvToStdout = options.output && *options.output == "-";
+    std::ostream& status = csvToStdout ? err : out;
+    BatchSetup setup{
+        std::move(fields),        regional,      TextEncodingFromUserLocale(),
+        terminal && !csvToStdout, options.quiet, options.jobs > 0 ? options.jobs : DefaultJobs()};
+    const auto start = std::chrono::steady_clock::now();
+    BatchTotals totals = RunBatch(setup, plan.logs, status, err);
+    totals.failed += plan.problems;
+    if (AbortRequested && !options.quiet) status << "Aborted by user!\n";
+    if (plan.logs.size() + static_cast<std::size_t>(plan.problems) > 1 && !options.quiet) {
+        status << ClosingLine(totals, plan, std::chrono::steady_clock::now() - start) << '\n';
+    }
+    status << std::flush;
     if (AbortRequested) return 130;
-    if (converter.FailedEntries() > 0) status = 1;
-    return status;
+    return totals.runEnded || totals.failed > 0 ? 1 : 0;
 }
 
 }  // namespace tarnimex

@@ -19,6 +19,9 @@ class ByteSource {
     virtual ~ByteSource() = default;
     // The next block of at most maxSize bytes; empty at the end of input.
     virtual std::span<const unsigned char> Next(std::size_t maxSize) = 0;
+    // Bytes taken from the underlying file so far, when they differ from the
+    // bytes handed out (a decompressing source); -1 otherwise.
+    virtual std::int64_t InputBytesConsumed() const { return -1; }
 };
 
 // Blocks read when asked for.

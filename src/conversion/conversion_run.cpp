@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "compressed_source.h"
 #include "csv_file.h"
 #include "general_number.h"
 #include "key_search.h"
@@ -42,6 +43,17 @@ std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::stri
     }
     while (text.size() < 3) text.insert(text.begin(), ' ');
     return text;
+}
+
+bool OpenStandardInput(LogReader& reader, std::string& reason) {
+    try {
+        // A pipe has no size: progress stays at 0%.
+        reader.Open(OpenLogSource(stdin, "standard input"), 0);
+        return true;
+    } catch (const IoError& e) {
+        reason = e.what();
+        return false;
+    }
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -179,23 +191,30 @@ void Converter::ConvertFiles(std::string_view list) {
     } guard{running_};
     running_ = true;
     AbortRequested = false;
-    bool more = !list.empty();
-    while (more && !AbortRequested) {
-        const std::size_t semicolon = list.find(';');
-        std::string_view entry = list.substr(0, semicolon);
-        if (semicolon == std::string_view::npos) {
-            more = false;
-        } else {
-            list.remove_prefix(semicolon + 1);
-            more = !list.empty();
-        }
-        ConvertFile(Trim(entry));
+    for (const std::string& entry : SplitFileList(list)) {
+        if (AbortRequested) break;
+        ConvertFile(entry);
     }
     if (AbortRequested) host_.SetStatus("Aborted by user!");
 }
 
-void Converter::ConvertFile(std::string_view nameView) {
+void Converter::ConvertFile(std::string_view name) {
+    ConvertFile(name, CsvFileName(name));
+}
+
+void Converter::ConvertFile(std::string_view nameView, const std::string& csvName) {
     const std::string name(nameView);
+    try {
+        ConvertLog(name, csvName);
+    } catch (const DamagedLog& e) {
+        // Part of a log is no log: nothing is written, the run goes on.
+        ++failedEntries_;
+        host_.SetStatus("Error!");
+        host_.ShowError("Can not Open: " + name, e.what());
+    }
+}
+
+void Converter::ConvertLog(const std::string& name, const std::string& csvName) {
     ConversionState state(host_, regional_, encoding_);
     const std::string decimal = regional_.decimalSeparator;
     state.MaxTimeStep = ParseFloat(host_.FieldText(HostField::MaxStep), decimal);
@@ -213,14 +232,15 @@ void Converter::ConvertFile(std::string_view nameView) {
     }
 
     std::string reason;
-    if (!reader_.OpenLogFile(name, &reason)) {
+    const bool fromStandardInput = dashIsStandardInput_ && name == "-";
+    if (!(fromStandardInput ? OpenStandardInput(reader_, reason)
+                            : reader_.OpenLogFile(name, &reason))) {
         ++failedEntries_;
         host_.SetStatus("Error!");
         host_.ShowError("Can not Open: " + name, reason);
         return;
     }
-    const std::string csvName = CsvFileName(name);
-    if (SameFile(csvName, name)) {
+    if (!fromStandardInput && SameFile(csvName, name)) {
         // The output would overwrite the log it is made from.
         reader_.Close();
         ++failedEntries_;
@@ -272,16 +292,16 @@ void Converter::ConvertFile(std::string_view nameView) {
                                 FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
                                 FormatGeneralNumber(state.MinDelay, kFieldDecimal);
     {
-        AtomicFile file(csvName);
-        if (encoding_.utf8 && !file.Write("\xEF\xBB\xBF")) file.Fail();
+        const std::unique_ptr<CsvOutput> file = OpenCsvOutput(csvName);
+        if (encoding_.utf8 && !file->Write("\xEF\xBB\xBF")) file->Fail();
         TimeStampWriter times(regional_, state.SecondDecimals);
         const bool written =
             state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
-                                       [&](std::string_view bytes) { return file.Write(bytes); });
-        if (!written) file.Fail();
+                                       [&](std::string_view bytes) { return file->Write(bytes); });
+        if (!written) file->Fail();
         // A Ctrl-C during the write still leaves the earlier CSV in place.
         if (AbortRequested) return;
-        file.Commit();
+        file->Commit();
     }
     host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
                     "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +

@@ -23,6 +23,11 @@ class Converter {
     // cannot be written or a log cannot be read; the rest of the list is dropped.
     void ConvertFiles(std::string_view list);
     void ConvertFile(std::string_view name);
+    // The same into the CSV named by the caller; "-" writes it to standard
+    // output, once complete.
+    void ConvertFile(std::string_view name, const std::string& csvName);
+    // From now on a log named "-" is standard input (the command line's).
+    void ReadDashAsStandardInput() { dashIsStandardInput_ = true; }
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }
@@ -30,11 +35,14 @@ class Converter {
     std::int64_t FailedEntries() const { return failedEntries_; }
 
   private:
+    void ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
+
     ConversionHost& host_;
     RegionalFormat regional_;
     TextEncoding encoding_;
     LogReader reader_;
     bool running_ = false;
+    bool dashIsStandardInput_ = false;
     std::int64_t failedEntries_ = 0;
 };
 

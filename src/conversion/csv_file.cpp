@@ -20,7 +20,34 @@ std::string Reason(int error) {
     throw IoError("Cannot create file \"" + path + "\". " + Reason(error));
 }
 
+// Standard output cannot be replaced as a whole: the CSV is held until complete.
+class StandardOutput : public CsvOutput {
+  public:
+    bool Write(std::string_view bytes) override {
+        bytes_ += bytes;
+        return true;
+    }
+    void Commit() override {
+        errno = 0;
+        if (std::fwrite(bytes_.data(), 1, bytes_.size(), stdout) != bytes_.size() ||
+            std::fflush(stdout) != 0) {
+            Fail();
+        }
+    }
+    [[noreturn]] void Fail() override {
+        throw IoError("Cannot write standard output. " + Reason(errno != 0 ? errno : EIO));
+    }
+
+  private:
+    std::string bytes_;
+};
+
 }  // namespace
+
+std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path) {
+    if (path == "-") return std::make_unique<StandardOutput>();
+    return std::make_unique<AtomicFile>(path);
+}
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     static std::atomic<unsigned> counter{0};

@@ -4,24 +4,38 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace tarnimex {
 
-class AtomicFile {
+// Where a CSV goes, all or nothing.
+class CsvOutput {
+  public:
+    virtual ~CsvOutput() = default;
+    virtual bool Write(std::string_view bytes) = 0;
+    // Makes the whole CSV appear; throws IoError.
+    virtual void Commit() = 0;
+    // Throws IoError for the error met by Write.
+    [[noreturn]] virtual void Fail() = 0;
+};
+
+// "-" is standard output, which gets the CSV only once it is complete.
+std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path);
+
+class AtomicFile : public CsvOutput {
   public:
     // Creates the temporary file; throws IoError naming path on failure.
     explicit AtomicFile(std::string path);
-    ~AtomicFile();  // removes the temporary file unless committed
+    ~AtomicFile() override;  // removes the temporary file unless committed
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    bool Write(std::string_view bytes);
+    bool Write(std::string_view bytes) override;
     // Closes the temporary file and renames it over the target; throws IoError.
-    void Commit();
-    // Throws IoError for the error met by Write.
-    [[noreturn]] void Fail();
+    void Commit() override;
+    [[noreturn]] void Fail() override;
 
   private:
     std::string path_;

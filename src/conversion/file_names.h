@@ -15,8 +15,13 @@ std::string_view FileExtension(std::string_view name);
 // The folder part of a path, up to and including its last folder separator.
 std::string FolderPart(std::string_view path);
 
-// The CSV beside a log: its extension replaced by ".csv", or ".csv" appended.
+// The CSV beside a log: its extension replaced by ".csv", or ".csv" appended;
+// a compression extension goes first ("day1.nmea.gz" gives "day1.csv").
 std::string CsvFileName(std::string_view logName);
+
+// The entries of a ";"-separated list, each trimmed of characters 0 to 32; an
+// empty entry between two ";" stays, a trailing ";" adds none.
+std::vector<std::string> SplitFileList(std::string_view list);
 
 // Names joined with ";" between them.
 std::string JoinFileNames(const std::vector<std::string>& names);

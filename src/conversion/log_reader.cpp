@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "compressed_source.h"
 #include "conversion_host.h"
 #include "text_scan.h"
 
@@ -108,7 +109,13 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
         std::fclose(file);
         return fail(ec.message());
     }
-    Open(std::make_unique<FileSource>(file, fileName), static_cast<std::int64_t>(size));
+    std::unique_ptr<ByteSource> source;
+    try {
+        source = OpenLogSource(file, fileName);
+    } catch (const IoError& e) {
+        return fail(e.what());
+    }
+    Open(std::move(source), static_cast<std::int64_t>(size));
     return true;
 }
 
@@ -117,6 +124,7 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     endOfLog_ = false;
     logFileSize_ = size;
     bytesRead_ = 0;
+    inputConsumed_ = source_->InputBytesConsumed();
     rawRead_ = 0;
     bufferOffset_ = 0;
     bufferPos_ = bufferCount_ = 0;
@@ -131,6 +139,8 @@ void LogReader::Close() {
 }
 
 std::int64_t LogReader::BytesRead() const {
+    // A compressed log's progress is its compressed bytes against its size.
+    if (inputConsumed_ >= 0) return inputConsumed_;
     if (mode_ == Mode::Reference) return bytesRead_;
     // What a reader of 2048-byte blocks would have read to reach this byte.
     const std::int64_t consumed = bufferOffset_ + static_cast<std::int64_t>(bufferPos_);
@@ -149,6 +159,7 @@ bool LogReader::Refill() {
     bufferPos_ = 0;
     rawRead_ += static_cast<std::int64_t>(n);
     bytesRead_ += static_cast<std::int64_t>(n);
+    inputConsumed_ = source_->InputBytesConsumed();
     return n > 0;
 }
 

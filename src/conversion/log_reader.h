@@ -33,7 +33,8 @@ class LogReader {
 
     explicit LogReader(Mode mode = Mode::Fast, std::size_t fastBlockSize = kFastBlockSize);
 
-    // Opens an existing regular file for reading. On failure returns false with
+    // Opens an existing regular file for reading, decompressing it when its
+    // content is compressed (compressed_source.h). On failure returns false with
     // EndOfLog set and, in reason, the system's explanation.
     bool OpenLogFile(const std::string& fileName, std::string* reason = nullptr);
     // Reads from any source; size is what LogFileSize reports.
@@ -42,6 +43,8 @@ class LogReader {
 
     // The next line: never empty, without its CR or LF. At the end of input an
     // empty view, with EndOfLog set. The view lives until the next call.
+    // Throws IoError when the file cannot be read, DamagedLog when its
+    // compressed data do not decode.
     std::string_view ReadLogLine();
 
     // Passes over up to maxLines whole lines that cannot hold key, as that many
@@ -87,6 +90,7 @@ class LogReader {
     bool endOfLog_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
+    std::int64_t inputConsumed_ = -1;  // of a compressed log, else -1
 
     // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;

@@ -9,7 +9,8 @@
 namespace tarnimex {
 
 // "*" rather than "*.*" for All: on this system a name need not have a dot.
-const QStringList TOpenDialog::kNameFilters = {"NMEA (*.nmea *.nme *.log *.txt)", "All (*)"};
+const QStringList TOpenDialog::kNameFilters = {
+    "NMEA (*.nmea *.nme *.log *.txt)", "Compressed logs (*.gz *.xz *.zst *.bz2)", "All (*)"};
 
 namespace {
 

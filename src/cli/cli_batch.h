@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Converts the listed logs, one after another or several at once.
+//
+// One at a time, status lines appear as they come (a live line on a terminal).
+// Several at once, each log's status lines and errors are held and printed
+// together when it is done, in the order of the list, so that the output does
+// not depend on which log finishes first; progress lines are left out.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli_host.h"
+#include "conversion/regional_format.h"
+
+namespace tarnimex {
+
+struct BatchLog {
+    std::string name;
+    std::string csv;      // "-": standard output
+    std::string refusal;  // why it is not converted, when its CSV is another log's
+    std::string folder;   // to create for its CSV, when not empty
+};
+
+struct BatchSetup {
+    CliFields fields;
+    RegionalFormat regional;
+    TextEncoding encoding;
+    bool terminal = false;
+    bool quiet = false;
+    int jobs = 1;
+};
+
+struct BatchTotals {
+    int converted = 0;
+    int noData = 0;
+    int failed = 0;
+    bool runEnded = false;  // a CSV could not be written or a log read
+};
+
+// Status lines go to status, errors to err.
+BatchTotals RunBatch(const BatchSetup& setup, const std::vector<BatchLog>& logs,
+                     std::ostream& status, std::ostream& err);
+
+}  // namespace tarnimex

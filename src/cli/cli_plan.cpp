@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli_plan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <thread>
+
+#include "conversion/file_names.h"
+#include "log_list.h"
+
+namespace tarnimex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kBytesPerMB = 1e6;
+
+// The same file under two spellings gives one key.
+std::string FileKey(const std::string& path) {
+    if (path == "-") return path;
+    std::error_code ec;
+    const fs::path key = fs::weakly_canonical(path, ec);
+    return ec ? fs::path(path).lexically_normal().string() : key.string();
+}
+
+std::string UsageError(const CliOptions& options, const LogList& list) {
+    const auto dashes = std::count_if(list.logs.begin(), list.logs.end(),
+                                      [](const ListedLog& log) { return log.name == "-"; });
+    if (options.output && options.outputDir) return "--output and --output-dir exclude each other";
+    if (options.output && list.logs.size() != 1) {
+        return "--output names the CSV of one log, not of " + std::to_string(list.logs.size());
+    }
+    if (dashes > 1) return "standard input (\"-\") can be read only once";
+    if (dashes == 1 && !options.output) {
+        return "a log from standard input needs --output FILE, or --output - for standard output";
+    }
+    return {};
+}
+
+}  // namespace
+
+Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) {
+    const LogList list = ListLogs(options.logs, options.recursive, options.includes);
+    error = UsageError(options, list);
+    Plan plan;
+    if (!error.empty()) return plan;
+    for (const auto& [name, reason] : list.problems) {
+        err << "Can not Open: " << name << '\n' << reason << '\n';
+    }
+    for (const std::string& note : list.notes) err << note << '\n';
+    plan.problems = static_cast<int>(list.problems.size());
+    std::map<std::string, std::string> csvOwners;
+    for (const ListedLog& listed : list.logs) {
+        BatchLog log{listed.name, {}, {}, {}};
+        if (options.output) {
+            log.csv = *options.output;
+        } else if (options.outputDir) {
+            const fs::path folder = fs::path(*options.outputDir) / listed.below;
+            log.csv = (folder / CsvFileName(fs::path(listed.name).filename().string())).string();
+            log.folder = folder.string();
+        } else {
+            log.csv = CsvFileName(listed.name);
+        }
+        if (!listed.name.empty()) {
+            const auto [owner, first] = csvOwners.emplace(FileKey(log.csv), listed.name);
+            if (!first) {
+                log.refusal = "Its CSV \"" + log.csv + "\" is that of \"" + owner->second +
+                              "\" already; it would be overwritten.";
+            }
+        }
+        std::error_code ec;
+        const auto size = fs::file_size(listed.name, ec);
+        if (!ec) plan.bytes += static_cast<std::int64_t>(size);
+        plan.logs.push_back(std::move(log));
+    }
+    return plan;
+}
+
+int DefaultJobs() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+std::string ClosingLine(const BatchTotals& totals, const Plan& plan,
+                        std::chrono::steady_clock::duration time) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%zu logs: %d converted, %d without data, %d failed; %.1f MB in %.1f s",
+                  plan.logs.size() + static_cast<std::size_t>(plan.problems), totals.converted,
+                  totals.noData, totals.failed, static_cast<double>(plan.bytes) / kBytesPerMB,
+                  std::chrono::duration<double>(time).count());
+    return text;
+}
+
+}  // namespace tarnimex
