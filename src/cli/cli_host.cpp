@@ -1,7 +1,16 @@
 #include "cli_host.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ostream>
+#include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 namespace tarnimex {
 
@@ -20,7 +29,82 @@ bool ProgressPercent(const std::string& text, double& percent) {
     return true;
 }
 
+constexpr int kBarWidth = 30;
+constexpr int kNarrowBarWidth = 10;
+constexpr int kDefaultColumns = 80;
+constexpr std::string_view kEllipsis = "\u2026";
+
+bool Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Terminal columns taken by UTF-8 text: one a character.
+int Columns(std::string_view text) {
+    int count = 0;
+    for (char c : text) count += Continuation(c) ? 0 : 1;
+    return count;
+}
+
+// Byte offset after the first n characters.
+std::size_t AfterCharacters(std::string_view text, int n) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        if (!Continuation(text[i]) && n-- == 0) break;
+    }
+    return i;
+}
+
+// The text in at most width columns, its middle given up for an ellipsis.
+std::string ShortenMiddle(std::string_view text, int width) {
+    const int columns = Columns(text);
+    if (columns <= width) return std::string(text);
+    if (width <= 0) return {};
+    const int keep = width - 1;
+    const int head = (keep + 1) / 2;
+    const int tail = keep - head;
+    return std::string(text.substr(0, AfterCharacters(text, head))) + std::string(kEllipsis) +
+           std::string(text.substr(AfterCharacters(text, columns - tail)));
+}
+
+int TerminalColumns() {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+    const char* columns = std::getenv("COLUMNS");
+    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
+    return fromEnvironment > 0 ? fromEnvironment : kDefaultColumns;
+}
+
 }  // namespace
+
+std::string ProgressLine(const std::string& status, double percent, int columns) {
+    // The last column stays empty: writing there wraps the line on some terminals.
+    const int room = columns - 1;
+    const std::size_t open = status.rfind(" (");
+    const std::string_view name(status.data(), open);
+    const std::string_view progress(status.data() + open, status.size() - open);
+    const int textColumns = Columns(status);
+    int bar = kBarWidth;
+    if (bar + 3 + textColumns > room) bar = std::max(kNarrowBarWidth, room - 3 - textColumns);
+    // Too narrow even for the short bar and the figures: the figures alone.
+    if (bar + 3 + Columns(progress) + 1 > room) bar = 0;
+    const int barColumns = bar > 0 ? bar + 3 : 0;
+    std::string line;
+    if (bar > 0) {
+        int filled = static_cast<int>(percent / 100.0 * bar + 0.5);
+        filled = std::clamp(filled, 0, bar);
+        line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(bar - filled), ' ') + "] ";
+    }
+    line += ShortenMiddle(name, room - barColumns - Columns(progress));
+    line += progress;
+    return ShortenMiddle(line, room);
+}
 
 CliHost::~CliHost() {
     EndLiveLine();
@@ -63,12 +147,7 @@ void CliHost::SetStatus(const std::string& text) {
     }
     double percent = 0;
     if (ProgressPercent(text, percent)) {
-        constexpr int kWidth = 30;
-        int filled = static_cast<int>(percent / 100.0 * kWidth + 0.5);
-        filled = filled < 0 ? 0 : filled > kWidth ? kWidth : filled;
-        out_ << "\r\x1b[K[" << std::string(static_cast<std::size_t>(filled), '#')
-             << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << text
-             << std::flush;
+        out_ << "\r\x1b[K" << ProgressLine(text, percent, TerminalColumns()) << std::flush;
         liveLine_ = true;
         return;
     }

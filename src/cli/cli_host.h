@@ -17,6 +17,11 @@ struct CliFields {
     std::string alarmSymbol = "!!";
 };
 
+// The live line of a progress status on a terminal of the given width: a bar,
+// then the status with the log's name shortened in the middle so that the line
+// never wraps.
+std::string ProgressLine(const std::string& status, double percent, int columns);
+
 class CliHost : public ConversionHost {
   public:
     CliHost(CliFields fields, std::ostream& out, std::ostream& err, bool terminal, bool quiet)

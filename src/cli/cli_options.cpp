@@ -27,6 +27,20 @@ constexpr OptionRule kOptions[] = {
     {"output-dir", Kind::Value}, {"output", Kind::Value},       {"jobs", Kind::Value},
 };
 
+// One UTF-8 character: a lead byte and as many continuation bytes as it announces.
+bool OneCharacter(std::string_view text) {
+    if (text.empty()) return false;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC2 ? 2
+                                              : 0;
+    if (length == 0 || text.size() != length) return false;
+    return std::all_of(text.begin() + 1, text.end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; });
+}
+
 bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::string& error) {
     if (name == "key")
         o.key = value;
@@ -58,8 +72,15 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         }
         o.dateOrder = value;
     } else if (name == "date-sep" || name == "time-sep" || name == "decimal-sep") {
-        if (value.empty()) {
-            error = "--" + std::string(name) + " takes one character";
+        // The dates of the reports are read at fixed places and the CSV's columns
+        // are split at ",": a separator is one character that neither breaks a
+        // number nor, in a date-time, a column.
+        const bool dateOrTime = name != "decimal-sep";
+        if (!OneCharacter(value) || (value[0] >= '0' && value[0] <= '9') ||
+            static_cast<unsigned char>(value[0]) < 0x20 || value == "\x7f" ||
+            (dateOrTime && value == ",")) {
+            error = "--" + std::string(name) + " takes one character, not a digit" +
+                    (dateOrTime ? " or \",\"" : "") + ", not \"" + value + "\"";
             return false;
         }
         (name == "date-sep"   ? o.dateSeparator
@@ -176,11 +197,14 @@ std::string CliUsage() {
            "  --time-sep C         time separator          (default: from the locale)\n"
            "  --decimal-sep C      decimal separator of the threshold, max step, alarm step\n"
            "                       and status texts        (default: from the locale)\n"
+           "                       Each separator is one character, not a digit; the date\n"
+           "                       and time separators are not \",\".\n"
            "  --quiet              no status output\n"
            "  --help, --version\n"
            "\n"
-           "Exit status: 0 done, 1 a log could not be opened or a CSV not written,\n"
-           "2 usage error, 130 aborted (Ctrl-C).\n";
+           "Exit status: 0 every log converted, 3 no log failed but some had no report,\n"
+           "1 a log could not be opened or a CSV not written, 2 usage error,\n"
+           "130 aborted (Ctrl-C).\n";
 }
 
 }  // namespace tarnimex

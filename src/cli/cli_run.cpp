@@ -1,6 +1,8 @@
 #include "cli_run.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ostream>
 
 #include "cli_options.h"
@@ -26,6 +28,16 @@ RegionalFormat Regional(const CliOptions& options) {
     return regional;
 }
 
+// The answer to --help or --version is all the run does, so losing it is a failure.
+int WriteAnswer(const std::string& text, std::ostream& out, std::ostream& err) {
+    errno = 0;
+    out << text << std::flush;
+    if (out) return 0;
+    err << "tarnimex-convert: write error: "
+        << (errno != 0 ? std::strerror(errno) : "standard output failed") << '\n';
+    return 1;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -36,14 +48,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tarnimex-convert: " << error << "\nTry 'tarnimex-convert --help'.\n";
         return 2;
     }
-    if (options.help) {
-        out << CliUsage();
-        return 0;
-    }
-    if (options.version) {
-        out << "tarnimex-convert " << TARNIMEX_VERSION_TEXT << '\n';
-        return 0;
-    }
+    if (options.help) return WriteAnswer(CliUsage(), out, err);
+    if (options.version)
+        return WriteAnswer(std::string("tarnimex-convert ") + TARNIMEX_VERSION_TEXT + "\n", out,
+                           err);
     if (options.logs.empty()) {
         err << "tarnimex-convert: no log given\nTry 'tarnimex-convert --help'.\n";
         return 2;
@@ -105,7 +113,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     status << std::flush;
     if (AbortRequested) return 130;
-    return totals.runEnded || totals.failed > 0 ? 1 : 0;
+    if (totals.runEnded || totals.failed > 0) return 1;
+    return totals.noData > 0 ? 3 : 0;
 }
 
 }  // namespace tarnimex

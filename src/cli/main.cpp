@@ -27,6 +27,11 @@ extern "C" void OnInterrupt(int) {
 int main(int argc, char** argv) {
     static_assert(std::atomic<bool>::is_always_lock_free);
     std::signal(SIGINT, OnInterrupt);
+#ifdef SIGPIPE
+    // A reader of the status lines that goes away must not end the conversion:
+    // a write to the closed pipe just fails.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
     return tarnimex::RunCli(args, std::cout, std::cerr, isatty(fileno(stdout)) != 0);

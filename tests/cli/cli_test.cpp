@@ -7,11 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
-
 #include <fstream>
 #include <sstream>
 #include "../support/files.h"
+#include "cli/cli_host.h"
 
 namespace tarnimex {
 namespace {
@@ -84,7 +85,7 @@ TEST_F(Cli, Options) {
               "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
               "2023.07.05 12:34:56.7,2023.07.05 12:33:56.7,60,ALARM,2,60,1\r\n"
               "2023.07.05 12:34:57.7,2023.07.05 12:34:56.7,1\r\n");
-    EXPECT_EQ(Run({"--key", "$PABC", "--key", "$NONE", log}), 0) << "the last value wins";
+    EXPECT_EQ(Run({"--key", "$PABC", "--key", "$NONE", log}), 3) << "the last value wins";
     EXPECT_EQ(out_, log + "\nNo effective data.\n");
 }
 
@@ -118,6 +119,12 @@ TEST_F(Cli, UsageErrors) {
         {"--key"},
         {"-q", "x"},
         {"--time-sep=", "x"},
+        // A separator is one character, no digit; "," would split a date-time's column.
+        {"--date-sep", ",", "x"},
+        {"--time-sep=::", "x"},
+        {"--decimal-sep", "5", "x"},
+        {"--date-sep", "\t", "x"},
+        {"--decimal-sep", "\xE2\x80", "x"},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(Run(args), 2) << (args.empty() ? "" : args[0]);
@@ -127,6 +134,81 @@ TEST_F(Cli, UsageErrors) {
     EXPECT_NE(out_.find("Usage: tarnimex-convert"), std::string::npos);
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out_, std::string("tarnimex-convert ") + TARNIMEX_VERSION_TEXT + "\n");
+    // One character of several bytes is one character; "," may part decimals.
+    const std::string log = Log("s.nmea", kReport);
+    EXPECT_EQ(Run({"--date-sep=\xC2\xB7", "--decimal-sep", ",", log}), 0) << err_;
+    // --help and --version are all the run does: a lost answer fails it.
+    for (const char* ask : {"--help", "--version"}) {
+        const std::string bin = TARNIMEX_CONVERT;
+        EXPECT_EQ(std::system(("'" + bin + "' " + ask + " >/dev/full 2>/dev/null").c_str()),
+                  1 << 8);
+        EXPECT_EQ(std::system(("'" + bin + "' " + ask + " >&- 2>/dev/null").c_str()), 1 << 8);
+    }
+}
+
+TEST_F(Cli, ExitStatusSaysWhetherEveryLogGaveACsv) {
+    // legend: logs given -> exit status (0 all converted, 3 some without report, 1 failure first)
+    const std::string good = Log("good.nmea", kReport);
+    const std::string empty = Log("empty.nmea", "$GPRMC,no report\r\n");
+    const std::string missing = (dir_ / "missing.nmea").string();
+    const std::vector<std::pair<std::vector<std::string>, int>> cases = {
+        {{good}, 0},
+        {{empty}, 3},
+        {{good, empty}, 3},
+        {{empty, missing}, 1},
+    };
+    for (const auto& [logs, status] : cases) EXPECT_EQ(Run(logs), status) << logs.back();
+}
+
+TEST_F(Cli, ProgressLineNeverWrapsTheTerminal) {
+    // legend: a long name of several-byte characters on terminals of these widths
+    std::string name = "/data/";
+    for (int i = 0; i < 40; ++i) name += "Z\xC3\xA4hler-";
+    const std::string status = name + ".nmea ( 42.0%  12/40000Lines)";
+    for (int columns : {200, 80, 40, 24, 10}) {
+        const std::string line = ProgressLine(status, 42.0, columns);
+        int width = 0;
+        for (char c : line) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        EXPECT_LT(width, columns) << line;
+        if (columns >= 40) {
+            EXPECT_NE(line.find("12/40000Lines"), std::string::npos) << columns;
+        }
+        // Shortening never cuts a character in two.
+        for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+            if (line[i] == '\xC3') {
+                EXPECT_EQ(static_cast<unsigned char>(line[i + 1]) & 0xC0, 0x80);
+            }
+        }
+    }
+    EXPECT_EQ(ProgressLine("a.nmea ( 50.0%  1/20000Lines)", 50.0, 80),
+              "[###############               ] a.nmea ( 50.0%  1/20000Lines)");
+}
+
+TEST_F(Cli, AReaderOfTheStatusLinesThatLeavesDoesNotStopTheRun) {
+    std::string bytes;
+    while (bytes.size() < (30u << 20)) bytes += kReport;
+    const std::string log = Log("big.nmea", bytes);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    // Like "| head -1": the first line, then the reader is gone.
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(fs::exists(dir_ / "big.csv"));
 }
 
 TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
