@@ -187,7 +187,7 @@ bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int&
     return bad == 0;
 }
 
-double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
+double ParseRegionalTimeStamp(std::string_view text, const RegionalFormat& regional) {
     int first = 0, second = 0, third = 0, hour = 0, minute = 0, sec = 0, ms = 0;
     if (!ParseUsualShape(text, regional, first, second, third, hour, minute, sec, ms) &&
         !ParseAnyShape(text, regional, first, second, third, hour, minute, sec, ms)) {
@@ -197,6 +197,26 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
     if (!days || hour > 23 || minute > 59 || sec > 59) return 0.0;
     const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
     return static_cast<double>(*days) + static_cast<double>(msOfDay) / 86400000.0;
+}
+
+double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
+    const double value = ParseRegionalTimeStamp(text, regional);
+    if (value != 0.0) return value;
+    // Receivers write year-month-day whatever the user's regional order, so a
+    // text of that shape is not lost under a day-first or month-first locale.
+    static const RegionalFormat kYearFirst[] = {{DateOrder::YMD, "/", ":", "."},
+                                                {DateOrder::YMD, "-", ":", "."}};
+    constexpr std::size_t kYearDigits = 4;
+    if (text.size() <= kYearDigits ||
+        !std::all_of(text.begin(), text.begin() + kYearDigits,
+                     [](char c) { return static_cast<unsigned>(c - '0') < 10u; })) {
+        return 0.0;
+    }
+    for (const RegionalFormat& yearFirst : kYearFirst) {
+        if (text[kYearDigits] == yearFirst.dateSeparator[0])
+            return ParseRegionalTimeStamp(text, yearFirst);
+    }
+    return 0.0;
 }
 
 bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,

@@ -18,6 +18,11 @@ std::string_view TimeStampFormat(int secondDecimals);
 // The date in the regional order and separator, one blank, hours, minutes and
 // seconds with the regional time separator, optionally "." and up to three
 // digits of milliseconds. Anything else reads as 0.
+double ParseRegionalTimeStamp(std::string_view text, const RegionalFormat& regional);
+
+// ParseRegionalTimeStamp, and when that gives nothing, the receivers' own
+// shape: a four-digit year, month and day parted by "/" or "-" (the same both
+// times), a blank, the time parted by ":", optionally "." and up to three digits.
 double ParseTimeStamp(std::string_view text, const RegionalFormat& regional);
 
 // ParseTimeStamp for a stream of texts: remembers the date of the last text of
