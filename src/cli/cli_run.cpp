@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <ostream>
 
 #include "cli_options.h"
@@ -36,6 +37,30 @@ int WriteAnswer(const std::string& text, std::ostream& out, std::ostream& err) {
     err << "tarnimex-convert: write error: "
         << (errno != 0 ? std::strerror(errno) : "standard output failed") << '\n';
     return 1;
+}
+
+// A number option that is not a number acts as the window's box would; the
+// user is told what it became.
+void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat& regional,
+                                 std::ostream& err) {
+    struct NumberOption {
+        const char* name;
+        std::optional<std::string> text;
+        std::string_view becomes;
+    };
+    const NumberOption numbers[] = {
+        {"threshold", options.threshold, kThresholdReplacement},
+        {"max-step", options.maxStep, kMaxStepReplacement},
+        {"alarm-step", options.alarmStep, "0 (no alarm marks)"},
+    };
+    for (const NumberOption& number : numbers) {
+        if (!options.Given(number.name) || !number.text ||
+            ReadUserNumber(*number.text, regional.decimalSeparator)) {
+            continue;
+        }
+        err << "tarnimex-convert: warning: --" << number.name << " \"" << *number.text
+            << "\" is not a number; " << number.becomes << " is used\n";
+    }
 }
 
 }  // namespace
@@ -88,8 +113,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return 2;
         }
     }
-    if (options.alarmStep)
-        fields.alarmStep = ParseFloat(*options.alarmStep, regional.decimalSeparator);
+    if (options.alarmStep) {
+        fields.alarmStep =
+            ReadUserNumber(*options.alarmStep, regional.decimalSeparator).value_or(0.0);
+    }
+    WarnOfTextsThatAreNoNumbers(options, regional, err);
     if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
 
     std::string planError;

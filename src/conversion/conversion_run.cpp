@@ -217,18 +217,19 @@ void Converter::ConvertFile(std::string_view nameView, const std::string& csvNam
 void Converter::ConvertLog(const std::string& name, const std::string& csvName) {
     ConversionState state(host_, regional_, encoding_);
     const std::string decimal = regional_.decimalSeparator;
-    state.MaxTimeStep = ParseFloat(host_.FieldText(HostField::MaxStep), decimal);
-    state.ThresholdTime = ParseFloat(host_.FieldText(HostField::TimeDiff), decimal);
+    state.MaxTimeStep = ReadUserNumber(host_.FieldText(HostField::MaxStep), decimal).value_or(0.0);
+    state.ThresholdTime =
+        ReadUserNumber(host_.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
     state.SentenceKey = std::string(Trim(host_.FieldText(HostField::Key)));
     state.SecondKey = std::string(Trim(host_.FieldText(HostField::SecKey)));
     state.KeyEndsReports = state.SentenceKey.rfind('$') == 0;
     if (state.MaxTimeStep == 0) {
-        state.MaxTimeStep = 0.2;
-        host_.SetFieldText(HostField::MaxStep, "0.2");
+        state.MaxTimeStep = ParseFloat(kMaxStepReplacement);
+        host_.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
     }
     if (state.ThresholdTime == 0) {
-        state.ThresholdTime = 1.0;
-        host_.SetFieldText(HostField::TimeDiff, "1.0");
+        state.ThresholdTime = ParseFloat(kThresholdReplacement);
+        host_.SetFieldText(HostField::TimeDiff, std::string(kThresholdReplacement));
     }
 
     std::string reason;

@@ -14,6 +14,11 @@
 
 namespace tarnimex {
 
+// What a threshold or max time step that reads as 0 (empty or not a number
+// included) becomes, in its box too.
+inline constexpr std::string_view kThresholdReplacement = "1.0";
+inline constexpr std::string_view kMaxStepReplacement = "0.2";
+
 class Converter {
   public:
     Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,

@@ -104,7 +104,7 @@ int SplitSentence(std::string_view line, SentenceFields& fields) {
     return count;
 }
 
-double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
+std::optional<double> ReadFloat(std::string_view text, std::string_view decimalSeparator) {
     text = Trim(text);
     std::size_t i = 0;
     const std::size_t size = text.size();
@@ -120,17 +120,17 @@ double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
         while (i < size && IsDigit(text[i])) ++i;
         fracDigits = text.substr(fracBegin, i - fracBegin);
     }
-    if (intDigits.empty() && fracDigits.empty()) return 0.0;
+    if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
     std::string_view expText;
     if (i < size && (text[i] == 'e' || text[i] == 'E')) {
         const std::size_t expBegin = ++i;
         if (i < size && (text[i] == '+' || text[i] == '-')) ++i;
         const std::size_t expDigits = i;
         while (i < size && IsDigit(text[i])) ++i;
-        if (i == expDigits) return 0.0;
+        if (i == expDigits) return std::nullopt;
         expText = text.substr(expBegin, i - expBegin);
     }
-    if (i != size) return 0.0;
+    if (i != size) return std::nullopt;
 
     // Up to 15 significant digits and no exponent: the digits as an integer,
     // divided once by an exact power of ten, give the correctly rounded value.
@@ -171,6 +171,15 @@ double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
     // underflow, whose nearest double is zero.
     if (result.ec != std::errc() || result.ptr != p) return 0.0;
     return value;
+}
+
+double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
+    return ReadFloat(text, decimalSeparator).value_or(0.0);
+}
+
+std::optional<double> ReadUserNumber(std::string_view text, std::string_view decimalSeparator) {
+    if (const std::optional<double> value = ReadFloat(text, decimalSeparator)) return value;
+    return ReadFloat(text, ".");
 }
 
 std::optional<std::int32_t> ParseInt32(std::string_view text) {

@@ -32,6 +32,14 @@ std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFi
 // digit in all), an optional exponent; surrounding codes 0 to 32 are ignored.
 // Anything else, and a magnitude beyond the largest double, reads as 0.
 double ParseFloat(std::string_view text, std::string_view decimalSeparator = ".");
+// The same, with nothing for a text that is not a number (a number out of range
+// reads as 0).
+std::optional<double> ReadFloat(std::string_view text, std::string_view decimalSeparator = ".");
+
+// A number the user typed (threshold, max time step, alarm step): in the
+// regional decimal separator, else with ".", so that "0.2" means the same under
+// a decimal comma. Nothing when it is neither.
+std::optional<double> ReadUserNumber(std::string_view text, std::string_view decimalSeparator);
 
 // A whole 32-bit integer: optional sign and decimal digits, or hexadecimal digits
 // after "$", "x" or "0x" (either letter case). Nothing else.

@@ -44,7 +44,8 @@ inline constexpr std::string_view kDefaultSymbolOfAlarm = "!!";
 // Stored values are read with the regional decimal separator, as they were written.
 inline double AlarmStepFromSetting(const std::optional<std::string>& value,
                                    const RegionalFormat& regional) {
-    return value ? ParseFloat(*value, regional.decimalSeparator) : kDefaultAlarmStep;
+    return value ? ReadUserNumber(*value, regional.decimalSeparator).value_or(0.0)
+                 : kDefaultAlarmStep;
 }
 
 // A stored decimals position outside the list selects "Auto".

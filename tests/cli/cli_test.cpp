@@ -146,6 +146,18 @@ TEST_F(Cli, UsageErrors) {
     }
 }
 
+TEST_F(Cli, NumberOptionsThatAreNoNumbersWarn) {
+    const std::string log = Log("n.nmea", kReport);
+    EXPECT_EQ(Run({"--max-step", "10s", "--alarm-step=abc", "--threshold", "0.5", log}), 0);
+    EXPECT_EQ(err_,
+              "tarnimex-convert: warning: --max-step \"10s\" is not a number; 0.2 is used\n"
+              "tarnimex-convert: warning: --alarm-step \"abc\" is not a number; 0 (no alarm "
+              "marks) is used\n");
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    EXPECT_EQ(Run({"--decimal-sep", ",", "--threshold", "0.5", "--max-step=0,5", log}), 0);
+    EXPECT_EQ(err_, "") << "a point reads under a decimal comma too";
+}
+
 TEST_F(Cli, ExitStatusSaysWhetherEveryLogGaveACsv) {
     // legend: logs given -> exit status (0 all converted, 3 some without report, 1 failure first)
     const std::string good = Log("good.nmea", kReport);

@@ -68,8 +68,9 @@ class ConversionRun : public ::testing::Test {
         }
         return rows;
     }
-    void Convert(const std::string& list, const TextEncoding& encoding = kAscii) {
-        Converter converter(host_, kYmd, encoding);
+    void Convert(const std::string& list, const TextEncoding& encoding = kAscii,
+                 const RegionalFormat& regional = kYmd) {
+        Converter converter(host_, regional, encoding);
         converter.ConvertFiles(list);
     }
     fs::path dir_;
@@ -351,6 +352,15 @@ TEST_F(ConversionRun, UnreadableThresholdsAreReplaced) {
     host_.fields[HostField::MaxStep] = "-5";
     Convert(log);
     EXPECT_EQ(host_.fields[HostField::MaxStep], "-5");
+    // legend: typed text under a decimal comma -> the box afterwards (a number is kept)
+    const RegionalFormat comma{DateOrder::YMD, "/", ":", ","};
+    const std::pair<const char*, const char*> typed[] = {
+        {"0.2", "0.2"}, {"0,3", "0,3"}, {"10.0", "10.0"}, {"0,0", "0.2"}, {"1.5,", "0.2"}};
+    for (const auto& [text, after] : typed) {
+        host_.fields[HostField::MaxStep] = text;
+        Convert(log, kAscii, comma);
+        EXPECT_EQ(host_.fields[HostField::MaxStep], after) << text;
+    }
 }
 
 TEST_F(ConversionRun, ListEntries) {

@@ -113,6 +113,7 @@ TEST_F(OptionsTest, TextKeysFollowTheirLoadRules) {
         {"AlarmStep=abc\r\nSymbolOfAlarm=\r\nTimeDiff=\r\n", {}, 0, "", ""},
         {"", comma, 50, "!!", "0.2"},
         {"AlarmStep=2,5\r\n", comma, 2.5, "!!", "0.2"},
+        {"AlarmStep=50.5\r\n", comma, 50.5, "!!", "0.2"},
     };
     for (const auto& c : cases) {
         window = FakeWindow();
