@@ -6,6 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "conversion_host.h"
 
 namespace tarnimex {
@@ -50,6 +55,13 @@ std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+#ifndef _WIN32
+    // A rename would replace a file its owner protected; the file's own
+    // permission decides, as when it is opened for writing.
+    struct stat target {};
+    const bool replaces = ::stat(path_.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    if (replaces && ::access(path_.c_str(), W_OK) != 0) Throw(path_, errno);
+#endif
     static std::atomic<unsigned> counter{0};
     const auto stamp = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
@@ -60,6 +72,10 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         if (file_ == nullptr && errno != EEXIST) break;
     }
     if (file_ == nullptr) Throw(path_, errno != 0 ? errno : EIO);
+#ifndef _WIN32
+    // The new file takes the old one's permissions (umask aside).
+    if (replaces) ::fchmod(::fileno(file_), target.st_mode & 07777);
+#endif
     // Callers hand over large pieces; a stdio buffer would only copy them once more.
     std::setvbuf(file_, nullptr, _IONBF, 0);
 }

@@ -424,6 +424,16 @@ TEST_F(ConversionRun, NoDataKeepsAnEarlierCsv) {
     EXPECT_EQ(host_.statuses.back(), "No effective data.") << "an empty key finds nothing";
 }
 
+TEST_F(ConversionRun, AReplacedCsvKeepsItsPermissions) {
+    const std::string log = Log("p.nmea", Report(1, "0.1"));
+    WriteFile(dir_ / "p.csv", "earlier");
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(dir_ / "p.csv", mode);
+    Convert(log);
+    EXPECT_NE(ReadFile(dir_ / "p.csv"), "earlier");
+    EXPECT_EQ(fs::status(dir_ / "p.csv").permissions(), mode);
+}
+
 TEST_F(ConversionRun, ALogNamedCsvIsRefusedNotOverwritten) {
     const std::string bytes = Report(1, "0.1");
     const std::string log = Log("self.csv", bytes);

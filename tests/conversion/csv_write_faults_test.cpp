@@ -82,6 +82,18 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          false,
          "Permission denied",
          true},
+        {"the earlier CSV is write-protected, its folder is not",
+         10,
+         {true, 0},
+         [](const fs::path& folder, const fs::path& csv) {
+             fs::permissions(folder, fs::perms::all);
+             fs::permissions(csv, fs::perms::owner_read | fs::perms::group_read |
+                                      fs::perms::others_read);
+             if (chown(csv.c_str(), 65534, 65534) != 0) ADD_FAILURE() << "chown";
+         },
+         false,
+         "Permission denied",
+         true},
         {"the disk fills before the CSV is closed",
          10,
          {false, 100},
