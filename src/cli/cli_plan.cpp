@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <ostream>
 #include <thread>
 
+#include "conversion/csv_claims.h"
 #include "conversion/file_names.h"
 #include "log_list.h"
 
@@ -18,14 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kBytesPerMB = 1e6;
-
-// The same file under two spellings gives one key.
-std::string FileKey(const std::string& path) {
-    if (path == "-") return path;
-    std::error_code ec;
-    const fs::path key = fs::weakly_canonical(path, ec);
-    return ec ? fs::path(path).lexically_normal().string() : key.string();
-}
 
 std::string UsageError(const CliOptions& options, const LogList& list) {
     const auto dashes = std::count_if(list.logs.begin(), list.logs.end(),
@@ -53,7 +45,7 @@ Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) 
     }
     for (const std::string& note : list.notes) err << note << '\n';
     plan.problems = static_cast<int>(list.problems.size());
-    std::map<std::string, std::string> csvOwners;
+    CsvClaims claims;
     for (const ListedLog& listed : list.logs) {
         BatchLog log{listed.name, {}, {}, {}};
         if (options.output) {
@@ -65,13 +57,7 @@ Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) 
         } else {
             log.csv = CsvFileName(listed.name);
         }
-        if (!listed.name.empty()) {
-            const auto [owner, first] = csvOwners.emplace(FileKey(log.csv), listed.name);
-            if (!first) {
-                log.refusal = "Its CSV \"" + log.csv + "\" is that of \"" + owner->second +
-                              "\" already; it would be overwritten.";
-            }
-        }
+        if (!listed.name.empty()) log.refusal = claims.Claim(log.csv, listed.name);
         std::error_code ec;
         const auto size = fs::file_size(listed.name, ec);
         if (!ec) plan.bytes += static_cast<std::int64_t>(size);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "compressed_source.h"
+#include "csv_claims.h"
 #include "csv_file.h"
 #include "general_number.h"
 #include "key_search.h"
@@ -191,11 +192,23 @@ void Converter::ConvertFiles(std::string_view list) {
     } guard{running_};
     running_ = true;
     AbortRequested = false;
+    CsvClaims claims;
     for (const std::string& entry : SplitFileList(list)) {
         if (AbortRequested) break;
-        ConvertFile(entry);
+        const std::string csv = CsvFileName(entry);
+        const std::string refusal = entry.empty() ? std::string() : claims.Claim(csv, entry);
+        if (refusal.empty())
+            ConvertFile(entry, csv);
+        else
+            Refuse(entry, refusal);
     }
     if (AbortRequested) host_.SetStatus("Aborted by user!");
+}
+
+void Converter::Refuse(const std::string& name, const std::string& reason) {
+    ++failedEntries_;
+    host_.SetStatus("Error!");
+    host_.ShowError("Can not Convert: " + name, reason);
 }
 
 void Converter::ConvertFile(std::string_view name) {
@@ -244,10 +257,7 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     if (!fromStandardInput && SameFile(csvName, name)) {
         // The output would overwrite the log it is made from.
         reader_.Close();
-        ++failedEntries_;
-        host_.SetStatus("Error!");
-        host_.ShowError("Can not Convert: " + name,
-                        "The log has the extension .csv; its output would overwrite it.");
+        Refuse(name, "The log has the extension .csv; its output would overwrite it.");
         return;
     }
     host_.SetStatus(name);

@@ -41,6 +41,7 @@ class Converter {
 
   private:
     void ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
+    void Refuse(const std::string& name, const std::string& reason);
 
     ConversionHost& host_;
     RegionalFormat regional_;

@@ -424,6 +424,18 @@ TEST_F(ConversionRun, NoDataKeepsAnEarlierCsv) {
     EXPECT_EQ(host_.statuses.back(), "No effective data.") << "an empty key finds nothing";
 }
 
+TEST_F(ConversionRun, TwoLogsWithOneCsvAreNotBothWritten) {
+    const std::string first = Log("rx.log", Report(1, "0.1"));
+    const std::string second = Log("rx.nmea", Report(2, "0.2"));
+    const std::string other = Log("other.nmea", Report(3, "0.3"));
+    Convert(first + ";" + second + ";" + other);
+    ASSERT_EQ(host_.errors, std::vector<std::string>{"Can not Convert: " + second});
+    EXPECT_NE(host_.details[0].find("rx.csv"), std::string::npos);
+    EXPECT_NE(host_.details[0].find(first), std::string::npos);
+    EXPECT_EQ(Rows(first)[0].substr(0, 19), "2023/07/05 12:00:01") << "the first log's CSV stays";
+    EXPECT_TRUE(fs::exists(dir_ / "other.csv")) << "the run goes on";
+}
+
 TEST_F(ConversionRun, AReplacedCsvKeepsItsPermissions) {
     const std::string log = Log("p.nmea", Report(1, "0.1"));
     WriteFile(dir_ / "p.csv", "earlier");
