@@ -313,6 +313,7 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
         // A Ctrl-C during the write still leaves the earlier CSV in place.
         if (AbortRequested) return;
         file->Commit();
+        lastCsv_ = csvName;
     }
     host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
                     "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +

@@ -36,6 +36,8 @@ class Converter {
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }
+    // The CSV written last (empty before the first): what the chart shows first.
+    const std::string& LastCsv() const { return lastCsv_; }
     // Entries that could not be opened, or refused, since construction.
     std::int64_t FailedEntries() const { return failedEntries_; }
 
@@ -50,6 +52,7 @@ class Converter {
     bool running_ = false;
     bool dashIsStandardInput_ = false;
     std::int64_t failedEntries_ = 0;
+    std::string lastCsv_;
 };
 
 }  // namespace tarnimex

@@ -49,10 +49,12 @@ TFormMain::TFormMain(RegionalFormat regional, TextEncoding encoding)
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint),
       OpenDialog1(std::make_unique<TOpenDialog>()),
+      OpenCsvDialog(std::make_unique<TOpenDialog>()),
       regional_(std::move(regional)),
       converter_(*this, regional_, std::move(encoding)) {
     setObjectName("FormMain");
     CreateControls();
+    OpenCsvDialog->NameFilters = {"CSV (*.csv)", "All (*)"};
     if (qApp) qApp->installEventFilter(this);
 }
 

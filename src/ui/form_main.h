@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -43,8 +44,9 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     QPushButton* ButtonExit;
     QLabel* LabelProg;
 
-    // Replaceable so that tests can answer the dialog.
+    // Replaceable so that tests can answer the dialogs.
     std::unique_ptr<TOpenDialog> OpenDialog1;
+    std::unique_ptr<TOpenDialog> OpenCsvDialog;  // "Open CSV in chart..."
 
     // True until the first activation has loaded the settings.
     bool FirstActivate = true;
@@ -56,6 +58,10 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     void FormActivate();
     void ButtonBrowseClick();
     void WMDropFiles(const QStringList& names);
+    // The chart of converted CSVs in a window of its own.
+    void ShowChart(const QStringList& csvs);
+    // The window's context menu: the chart of the last CSV, or of CSVs chosen.
+    std::unique_ptr<QMenu> CreateContextMenu();
     void ButtonConvertClick();
     void ButtonExitClick();
     void CheckBoxLimitClick();
@@ -92,6 +98,7 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void CreateControls();

@@ -1,14 +1,17 @@
 // The window's commands: start-up, Browse, drops, Convert, Escape and closing.
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 #include <vector>
 
 #include "settings/settings_location.h"
+#include "ui/chart_window.h"
 #include "ui/dropped_names.h"
 #include "ui/form_main.h"
 
@@ -60,6 +63,12 @@ void TFormMain::ButtonBrowseClick() {
 
 void TFormMain::WMDropFiles(const QStringList& names) {
     if (Converting()) return RefuseDuringRun();
+    // A drop of converted CSVs only asks for their chart.
+    const bool allCsv =
+        !names.isEmpty() && std::all_of(names.begin(), names.end(), [](const QString& name) {
+            return name.endsWith(".csv", Qt::CaseInsensitive);
+        });
+    if (allCsv) return ShowChart(names);
     std::vector<std::string> logs;
     try {
         for (const QString& dropped : names) {
@@ -79,6 +88,43 @@ void TFormMain::WMDropFiles(const QStringList& names) {
         return;
     }
     LabeledEditFilename->setText(QString::fromStdString(JoinFileNames(logs)));
+}
+
+void TFormMain::ShowChart(const QStringList& csvs) {
+    // The alarm step as the settings give it, 0 (no line) before they load.
+    auto* chart = new TChartWindow(AlarmStep());
+    for (const QString& csv : csvs) {
+        QString error;
+        if (!chart->AddCsv(csv, error)) ShowError(error.toStdString(), "");
+    }
+    if (chart->SeriesCount() == 0) {
+        delete chart;
+        return;
+    }
+    chart->show();
+    chart->activateWindow();
+}
+
+std::unique_ptr<QMenu> TFormMain::CreateContextMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* last = menu->addAction("Chart of the last CSV", [this] {
+        ShowChart({QString::fromStdString(converter_.LastCsv())});
+    });
+    last->setEnabled(!converter_.LastCsv().empty());
+    menu->addAction("Open CSV in chart\u2026", [this] {
+        if (!OpenCsvDialog->Execute(*this)) return;
+        OpenCsvDialog->InitialDir = FolderPart(OpenCsvDialog->FileName);
+        QStringList csvs;
+        for (const std::string& file : OpenCsvDialog->Files)
+            csvs.append(QString::fromStdString(file));
+        ShowChart(csvs);
+    });
+    return menu;
+}
+
+void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
+    if (Converting()) return RefuseDuringRun();
+    CreateContextMenu()->exec(event->globalPos());
 }
 
 void TFormMain::ButtonConvertClick() {

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "ui/chart_command.h"
 #include "ui/form_main.h"
 
 int main(int argc, char** argv) {
@@ -9,6 +10,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
     QApplication::setWindowIcon(QIcon(":/tarnimex-64.png"));
+
+    const QStringList arguments = QApplication::arguments().mid(1);
+    if (tarnimex::AsksForChart(arguments)) {
+        const int status = tarnimex::RunChartCommand(arguments);
+        return status >= 0 ? status : application.exec();
+    }
 
     tarnimex::TFormMain FormMain;
     FormMain.FormCreate();

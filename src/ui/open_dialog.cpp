@@ -33,8 +33,8 @@ bool TOpenDialog::Execute(QWidget& owner) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);  // a native one cannot be placed
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(kNameFilters);
-    dialog.selectNameFilter(kNameFilters.front());
+    dialog.setNameFilters(NameFilters);
+    dialog.selectNameFilter(NameFilters.front());
     dialog.setSizeGripEnabled(true);
     if (!InitialDir.empty()) dialog.setDirectory(QString::fromStdString(InitialDir));
     dialog.selectFile(QString::fromStdString(FileName));

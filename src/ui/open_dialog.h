@@ -24,6 +24,7 @@ class TOpenDialog {
     // first of them. A cancelled dialog changes nothing.
     bool Execute(QWidget& owner);
 
+    QStringList NameFilters = kNameFilters;  // the first is selected
     std::string FileName;
     std::string InitialDir;  // empty: wherever the dialog starts by itself
     std::vector<std::string> Files;

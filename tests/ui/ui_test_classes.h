@@ -11,5 +11,6 @@ std::unique_ptr<QObject> MakeDropTest();
 std::unique_ptr<QObject> MakeConvertTest();
 std::unique_ptr<QObject> MakeSettingsWindowTest();
 std::unique_ptr<QObject> MakeOpenDialogTest();
+std::unique_ptr<QObject> MakeChartTest();
 
 }  // namespace tarnimex::test

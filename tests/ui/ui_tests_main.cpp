@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     suites.push_back(tarnimex::test::MakeConvertTest());
     suites.push_back(tarnimex::test::MakeSettingsWindowTest());
     suites.push_back(tarnimex::test::MakeOpenDialogTest());
+    suites.push_back(tarnimex::test::MakeChartTest());
     int failed = 0;
     for (const auto& suite : suites) failed += QTest::qExec(suite.get(), argc, argv) != 0;
     return failed == 0 ? 0 : 1;
