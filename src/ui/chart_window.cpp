@@ -24,6 +24,7 @@
 #include <QtCharts/QChartView>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "conversion/csv_rows.h"
 #include "ui/chart_statistics.h"
@@ -42,11 +43,21 @@ constexpr int kPanPixels = 40;
 // The alarm step joins the view when the error comes within this share of it.
 constexpr double kAlarmStepNear = 0.5;
 constexpr double kMargin = 0.05;  // of the error's range, above and below
+constexpr int kTicks = 6;         // about as many on the error axis
 
 const QColor kPalette[] = {QColor(0x1f, 0x77, 0xb4), QColor(0x2c, 0xa0, 0x2c),
                            QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
                            QColor(0x17, 0xbe, 0xcf), QColor(0xbc, 0xbd, 0x22)};
 const QColor kAlarmColour(0xd6, 0x27, 0x28);
+
+// 1, 2 or 5 times a power of ten, at least step.
+double NiceStep(double step) {
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (double nice : {1.0, 2.0, 5.0}) {
+        if (nice * power >= step) return nice * power;
+    }
+    return 10 * power;
+}
 
 QValueAxis* ValueAxis(QChart* chart, Qt::Orientation orientation) {
     const auto axes = chart->axes(orientation);
@@ -116,7 +127,7 @@ TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
     : QWidget(parent), alarmStep_(alarmStep) {
     setWindowTitle("Tarnimex chart");
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(1000, 720);
+    resize(1100, 760);
 
     timeChart_ = new QChart;
     timeChart_->setTitle("Time error");
@@ -125,6 +136,10 @@ TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
     timeAxis->setTitleText("RMC time (UTC)");
     auto* errorAxis = new QValueAxis;
     errorAxis->setTitleText("Time error (s)");
+    // Ticks on round numbers from 0, whatever the range.
+    errorAxis->setTickType(QValueAxis::TicksDynamic);
+    errorAxis->setTickAnchor(0);
+    errorAxis->setLabelFormat("%g");
     timeChart_->addAxis(timeAxis, Qt::AlignBottom);
     timeChart_->addAxis(errorAxis, Qt::AlignLeft);
     for (int i = 0; i < 2; ++i) {
@@ -149,7 +164,6 @@ TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
     binAxis->setTitleText("Time error (s)");
     auto* countAxis = new QValueAxis;
     countAxis->setTitleText("Reports");
-    countAxis->setLabelFormat("%.0f");
     histogramChart_->addAxis(binAxis, Qt::AlignBottom);
     histogramChart_->addAxis(countAxis, Qt::AlignLeft);
     histogramView_ = new QChartView(histogramChart_);
@@ -165,7 +179,7 @@ TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
     auto* bottom = new QSplitter(Qt::Horizontal);
     bottom->addWidget(histogramView_);
     bottom->addWidget(table_);
-    bottom->setSizes({500, 500});
+    bottom->setSizes({430, 670});
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(timeView_);
     splitter->addWidget(bottom);
@@ -252,7 +266,7 @@ void TChartWindow::ResetZoom() {
     timeChart_->zoomReset();
     QValueAxis* errorAxis = ValueAxis(timeChart_, Qt::Vertical);
     errorAxis->setRange(yMin - margin, yMax + margin);
-    errorAxis->applyNiceNumbers();
+    errorAxis->setTickInterval(NiceStep((yMax - yMin + 2 * margin) / kTicks));
     TimeAxis(timeChart_)
         ->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(xMin), Qt::UTC),
                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(xMax), Qt::UTC));
@@ -339,8 +353,16 @@ void TChartWindow::ShowHistogram() {
         outline->append(high, 0);
         Attach(histogramChart_, outline);
     }
-    ValueAxis(histogramChart_, Qt::Horizontal)->setRange(low, high);
-    ValueAxis(histogramChart_, Qt::Vertical)->setRange(0, most * (1 + kMargin));
+    for (const auto& [orientation, from, to] :
+         {std::tuple{Qt::Horizontal, low, high},
+          std::tuple{Qt::Vertical, 0.0, most * (1 + kMargin)}}) {
+        QValueAxis* axis = ValueAxis(histogramChart_, orientation);
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+        axis->setLabelFormat("%g");
+        axis->setRange(from, to);
+        axis->setTickInterval(NiceStep((to - from) / kTicks));
+    }
 }
 
 void TChartWindow::ShowStatistics() {
