@@ -11,6 +11,7 @@
 #include "file_names.h"
 #include "log_reader.h"
 #include "regional_format.h"
+#include "statistics.h"
 
 namespace tarnimex {
 
@@ -28,6 +29,9 @@ class Converter {
     bool Running() const { return running_; }
     // Entries that could not be opened, or refused, since construction.
     std::int64_t FailedEntries() const { return failedEntries_; }
+    // The statistics of the last log that was opened and read (up to an abort,
+    // if there was one); empty before the first.
+    const LogStatistics& LastStatistics() const { return lastStatistics_; }
 
   private:
     ConversionHost& host_;
@@ -36,6 +40,7 @@ class Converter {
     LogReader reader_;
     bool running_ = false;
     std::int64_t failedEntries_ = 0;
+    LogStatistics lastStatistics_;
 };
 
 }  // namespace tarnimex

@@ -104,7 +104,7 @@ int SplitSentence(std::string_view line, SentenceFields& fields) {
     return count;
 }
 
-double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
+std::optional<double> ReadFloat(std::string_view text, std::string_view decimalSeparator) {
     text = Trim(text);
     std::size_t i = 0;
     const std::size_t size = text.size();
@@ -120,17 +120,17 @@ double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
         while (i < size && IsDigit(text[i])) ++i;
         fracDigits = text.substr(fracBegin, i - fracBegin);
     }
-    if (intDigits.empty() && fracDigits.empty()) return 0.0;
+    if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
     std::string_view expText;
     if (i < size && (text[i] == 'e' || text[i] == 'E')) {
         const std::size_t expBegin = ++i;
         if (i < size && (text[i] == '+' || text[i] == '-')) ++i;
         const std::size_t expDigits = i;
         while (i < size && IsDigit(text[i])) ++i;
-        if (i == expDigits) return 0.0;
+        if (i == expDigits) return std::nullopt;
         expText = text.substr(expBegin, i - expBegin);
     }
-    if (i != size) return 0.0;
+    if (i != size) return std::nullopt;
 
     // Up to 15 significant digits and no exponent: the digits as an integer,
     // divided once by an exact power of ten, give the correctly rounded value.
@@ -167,10 +167,32 @@ double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
     }
     double value = 0.0;
     const auto result = std::from_chars(out, p, value, std::chars_format::general);
-    // Out of range is either beyond the largest double (0 by rule) or an
-    // underflow, whose nearest double is zero.
-    if (result.ec != std::errc() || result.ptr != p) return 0.0;
+    if (result.ptr != p) return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the largest double there is no number; an underflow's nearest
+        // double is zero. Which one it is shows in the power of ten of the
+        // first significant digit.
+        long order = 0;
+        const std::size_t lead = intDigits.find_first_not_of('0');
+        if (lead != std::string_view::npos) {
+            order = static_cast<long>(intDigits.size() - lead);
+        } else {
+            order = -static_cast<long>(fracDigits.find_first_not_of('0'));
+        }
+        long exponent = 0;
+        for (char c : expText) {
+            if (IsDigit(c) && exponent < 1000000) exponent = exponent * 10 + (c - '0');
+        }
+        if (!expText.empty() && expText[0] == '-') exponent = -exponent;
+        if (order + exponent > 0) return std::nullopt;
+        return 0.0;
+    }
+    if (result.ec != std::errc()) return std::nullopt;
     return value;
+}
+
+double ParseFloat(std::string_view text, std::string_view decimalSeparator) {
+    return ReadFloat(text, decimalSeparator).value_or(0.0);
 }
 
 std::optional<std::int32_t> ParseInt32(std::string_view text) {
