@@ -9,7 +9,8 @@ namespace tarnimex {
 
 namespace {
 
-enum class Kind { Flag, Value };
+// An optional value is only taken after "=", so that "--summary LOG" keeps its log.
+enum class Kind { Flag, Value, Optional };
 
 struct OptionRule {
     std::string_view name;
@@ -22,7 +23,7 @@ constexpr OptionRule kOptions[] = {
     {"alarm-step", Kind::Value}, {"alarm-symbol", Kind::Value}, {"date-order", Kind::Value},
     {"date-sep", Kind::Value},   {"time-sep", Kind::Value},     {"decimal-sep", Kind::Value},
     {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
-    {"version", Kind::Flag},
+    {"version", Kind::Flag},     {"summary", Kind::Optional},
 };
 
 bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::string& error) {
@@ -71,6 +72,16 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         o.help = true;
     else if (name == "version")
         o.version = true;
+    else if (name == "summary") {
+        if (value.empty() || value == "text")
+            o.summary = SummaryFormat::Text;
+        else if (value == "json")
+            o.summary = SummaryFormat::Json;
+        else {
+            error = "--summary takes text or json, not \"" + value + "\"";
+            return false;
+        }
+    }
     o.given.emplace_back(name);
     return true;
 }
@@ -115,6 +126,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
             }
         } else if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
+        } else if (rule->kind == Kind::Optional) {
+            // Without "=" the option takes its default.
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
@@ -148,6 +161,8 @@ std::string CliUsage() {
            "  --decimal-sep C      decimal separator of the threshold, max step, alarm step\n"
            "                       and status texts        (default: from the locale)\n"
            "  --quiet              no status output\n"
+           "  --summary[=FORMAT]   after each log, its statistics: text (default) or json,\n"
+           "                       one object per line\n"
            "  --help, --version\n"
            "\n"
            "Exit status: 0 done, 1 a log could not be opened or a CSV not written,\n"

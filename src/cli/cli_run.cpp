@@ -4,6 +4,7 @@
 
 #include "cli_host.h"
 #include "cli_options.h"
+#include "cli_summary.h"
 #include "conversion/conversion_run.h"
 #include "conversion/sentence.h"
 #include "settings/converter_settings.h"
@@ -84,6 +85,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
 
     CliHost host(std::move(fields), out, err, terminal, options.quiet);
+    host.onLogFinished = [&](const LogStatistics& statistics) {
+        if (options.summary == SummaryFormat::Text) out << SummaryText(statistics, regional);
+        if (options.summary == SummaryFormat::Json) out << SummaryJson(statistics, regional);
+        out << std::flush;
+        err << UnreadableWarning(statistics) << std::flush;
+    };
     Converter converter(host, regional, TextEncodingFromUserLocale());
     int status = 0;
     try {

@@ -267,6 +267,7 @@ void Converter::ConvertFile(std::string_view nameView) {
     reader_.Close();
 
     lastStatistics_ = state.Statistics.Result();
+    lastStatistics_.log = name;
     lastStatistics_.rows = state.RowCount();
     lastStatistics_.lines = state.LineCount;
     lastStatistics_.secondDecimals = state.SecondDecimals;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tarnimex {
@@ -28,6 +29,7 @@ struct ReportGap {
 struct LogStatistics {
     static constexpr std::size_t kListed = 1000;  // stretches and gaps listed
 
+    std::string log;           // the log's name as the list gave it
     std::int64_t reports = 0;  // accepted reports
     std::int64_t rows = 0;     // CSV data rows written
     std::int64_t lines = 0;    // lines read
