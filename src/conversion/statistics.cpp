@@ -2,7 +2,10 @@
 // Statistics of a log in memory that does not grow with its length.
 //
 // Delays: mean and population standard deviation by Welford's update, which
-// stays accurate where a sum of squares would cancel. Median and percentiles
+// stays accurate where a plain sum of squares would cancel. To spare a division
+// per delay it runs block-wise (Chan, Golub and LeVeque's pairwise form): each
+// block of 256 delays is summed about its own first delay, then merged into the
+// running mean and sum of squared deviations. Median and percentiles
 // come from counts in 1 ms bins over -1000 s .. +1000 s (a delay rounds to its
 // bin; delays beyond the range count in the end bins), read by linear
 // interpolation between neighbouring ranks, (n - 1) p; the lowest and highest
@@ -47,9 +50,15 @@ constexpr std::int64_t kLongStepMs = std::int64_t{1} << 21;
 constexpr std::size_t kCoarseStepBins = std::size_t{1} << 21;  // seconds
 constexpr std::size_t kMaxCandidates = std::size_t{1} << 16;
 constexpr double kGapFactor = 1.5;
+constexpr int kMomentBlock = 256;
+
+// Half away from zero, as llround, without its library call.
+std::int64_t Round(double value) {
+    return static_cast<std::int64_t>(value < 0 ? value - 0.5 : value + 0.5);
+}
 
 std::int64_t ToMs(double time) {
-    return std::llround(time * kMsPerDay);
+    return Round(time * kMsPerDay);
 }
 
 double MsToSeconds(double ms) {
@@ -58,8 +67,21 @@ double MsToSeconds(double ms) {
 
 }  // namespace
 
-PagedCounts::PagedCounts(std::size_t size)
-    : pages_((size + kPageSize - 1) / kPageSize), pageTotals_(pages_.size()) {}
+PagedCounts::PagedCounts(std::size_t size) : pages_((size + kPageSize - 1) / kPageSize) {}
+
+std::uint64_t PagedCounts::PageTotal(std::size_t page) const {
+    std::uint64_t total = 0;
+    if (pages_[page]) {
+        for (std::size_t i = 0; i < kPageSize; ++i) total += pages_[page][i];
+    }
+    return total;
+}
+
+std::uint64_t PagedCounts::Total() const {
+    std::uint64_t total = 0;
+    for (std::size_t page = 0; page < pages_.size(); ++page) total += PageTotal(page);
+    return total;
+}
 
 void PagedCounts::NewPage(std::size_t page) {
     pages_[page] = std::make_unique<std::uint64_t[]>(kPageSize);
@@ -67,8 +89,9 @@ void PagedCounts::NewPage(std::size_t page) {
 
 std::size_t PagedCounts::KeyAtRank(std::uint64_t rank) const {
     for (std::size_t page = 0; page < pages_.size(); ++page) {
-        if (rank >= pageTotals_[page]) {
-            rank -= pageTotals_[page];
+        const std::uint64_t total = PageTotal(page);
+        if (rank >= total) {
+            rank -= total;
             continue;
         }
         for (std::size_t i = 0; i < kPageSize; ++i) {
@@ -84,11 +107,30 @@ StatisticsAccumulator::StatisticsAccumulator()
       fineSteps_(static_cast<std::size_t>(kLongStepMs)),
       coarseSteps_(kCoarseStepBins) {}
 
+void StatisticsAccumulator::Flush() {
+    for (std::size_t i = 0; i < batched_; ++i) {
+        const Batched& r = batch_[i];
+        if (r.delayReadable)
+            AddDelay(r.time, r.delay);
+        else
+            ++unreadableDelays_;
+        if (r.over || alarms_.open) AddAlarm(r.over, r.time, r.delay);
+        if (r.time != 0)
+            AddTime(r.time);
+        else
+            ++unreadableTimes_;
+    }
+    reports_ += static_cast<std::int64_t>(batched_);
+    batched_ = 0;
+}
+
 void StatisticsAccumulator::AddDelay(double time, double delay) {
     ++delays_;
-    const double deviation = delay - mean_;
-    mean_ += deviation / static_cast<double>(delays_);
-    m2_ += deviation * (delay - mean_);
+    if (moments_.blockCount == 0) moments_.blockShift = delay;
+    const double shifted = delay - moments_.blockShift;
+    moments_.blockSum += shifted;
+    moments_.blockSquares += shifted * shifted;
+    if (++moments_.blockCount == kMomentBlock) moments_.MergeBlock();
     if (delays_ == 1 || delay < min_) {
         min_ = delay;
         minTime_ = time;
@@ -99,7 +141,22 @@ void StatisticsAccumulator::AddDelay(double time, double delay) {
     }
     const double ms = std::clamp(delay * 1000.0, -static_cast<double>(kDelayRangeMs),
                                  static_cast<double>(kDelayRangeMs));
-    delayBins_.Add(static_cast<std::size_t>(std::llround(ms) + kDelayRangeMs));
+    delayBins_.Add(static_cast<std::size_t>(Round(ms) + kDelayRangeMs));
+}
+
+void StatisticsAccumulator::Moments::MergeBlock() {
+    if (blockCount == 0) return;
+    const auto n = static_cast<double>(blockCount);
+    const double blockMean = blockShift + blockSum / n;
+    const double blockM2 = std::max(0.0, blockSquares - blockSum * blockSum / n);
+    const double total = count + n;
+    const double delta = blockMean - mean;
+    mean += delta * n / total;
+    m2 += blockM2 + delta * delta * count * n / total;
+    count = total;
+    blockCount = 0;
+    blockSum = 0;
+    blockSquares = 0;
 }
 
 void StatisticsAccumulator::AddAlarm(bool over, double time, double delay) {
@@ -143,6 +200,13 @@ void StatisticsAccumulator::AddTime(double time) {
 }
 
 void StatisticsAccumulator::AddStep(std::int64_t startMs, std::int64_t stepMs) {
+    // A repeat of the last step that was no candidate is none either (the bar
+    // only rises): it is only counted, and binned with its run.
+    if (stepMs == repeatStepMs_) {
+        ++repeats_;
+        return;
+    }
+    BinRepeats();
     if (stepMs < kLongStepMs) {
         fineSteps_.Add(static_cast<std::size_t>(stepMs));
     } else {
@@ -153,8 +217,17 @@ void StatisticsAccumulator::AddStep(std::int64_t startMs, std::int64_t stepMs) {
     longestStepMs_ = std::max(longestStepMs_, stepMs);
     // Most steps are the usual one and end here, at one comparison.
     const bool full = topSteps_.size() == LogStatistics::kListed;
-    if (stepMs <= candidateFloorMs_ || (full && stepMs <= topSteps_.front())) return;
+    if (stepMs <= candidateFloorMs_ || (full && stepMs <= topSteps_.front())) {
+        if (stepMs < kLongStepMs) repeatStepMs_ = stepMs;
+        return;
+    }
     AddCandidate(startMs, stepMs);
+}
+
+void StatisticsAccumulator::BinRepeats() {
+    if (repeats_ == 0) return;
+    fineSteps_.Add(static_cast<std::size_t>(repeatStepMs_), static_cast<std::uint64_t>(repeats_));
+    repeats_ = 0;
 }
 
 void StatisticsAccumulator::AddCandidate(std::int64_t startMs, std::int64_t stepMs) {
@@ -193,18 +266,19 @@ double StatisticsAccumulator::DelayPercentile(double p) const {
     return fraction > 0 ? value + fraction * (DelayAtRank(low + 1) - value) : value;
 }
 
-double StatisticsAccumulator::StepAtRank(std::uint64_t rank) const {
-    if (rank < fineSteps_.Total()) return static_cast<double>(fineSteps_.KeyAtRank(rank));
-    const auto seconds = coarseSteps_.KeyAtRank(rank - fineSteps_.Total());
+double StatisticsAccumulator::StepAtRank(std::uint64_t rank, std::uint64_t fine) const {
+    if (rank < fine) return static_cast<double>(fineSteps_.KeyAtRank(rank));
+    const auto seconds = coarseSteps_.KeyAtRank(rank - fine);
     return std::max(static_cast<double>(seconds) * 1000.0, static_cast<double>(kLongStepMs));
 }
 
 void StatisticsAccumulator::FillGaps(LogStatistics& s) const {
-    const std::uint64_t steps = fineSteps_.Total() + coarseSteps_.Total();
+    const std::uint64_t fine = fineSteps_.Total();
+    const std::uint64_t steps = fine + static_cast<std::uint64_t>(longSteps_);
     if (steps == 0) return;
     const std::uint64_t low = (steps - 1) / 2;
-    const double usual =
-        steps % 2 == 1 ? StepAtRank(low) : (StepAtRank(low) + StepAtRank(low + 1)) / 2.0;
+    const double usual = steps % 2 == 1 ? StepAtRank(low, fine)
+                                        : (StepAtRank(low, fine) + StepAtRank(low + 1, fine)) / 2.0;
     const double threshold = kGapFactor * usual;
     s.usualStep = MsToSeconds(usual);
     std::int64_t gaps = 0;
@@ -239,15 +313,19 @@ void StatisticsAccumulator::FillGaps(LogStatistics& s) const {
     s.gapListComplete = static_cast<double>(candidateFloorMs_) <= threshold;
 }
 
-LogStatistics StatisticsAccumulator::Result() const {
+LogStatistics StatisticsAccumulator::Result() {
+    Flush();
+    BinRepeats();
     LogStatistics s;
     s.reports = reports_;
     s.unreadableTimes = unreadableTimes_;
     s.unreadableDelays = unreadableDelays_;
     s.delays = delays_;
     if (delays_ > 0) {
-        s.mean = mean_;
-        s.stddev = std::sqrt(m2_ / static_cast<double>(delays_));
+        Moments moments = moments_;
+        moments.MergeBlock();
+        s.mean = moments.mean;
+        s.stddev = std::sqrt(moments.m2 / moments.count);
         s.median = DelayPercentile(0.5);
         s.p95 = DelayPercentile(0.95);
         s.p99 = DelayPercentile(0.99);

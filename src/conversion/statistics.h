@@ -4,6 +4,7 @@
 // How each figure stays exact is told at the top of statistics.cpp.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -70,14 +71,13 @@ struct LogStatistics {
 class PagedCounts {
   public:
     explicit PagedCounts(std::size_t size);
-    void Add(std::size_t key) {
+    void Add(std::size_t key, std::uint64_t count = 1) {
         const std::size_t page = key / kPageSize;
         if (!pages_[page]) NewPage(page);
-        ++pages_[page][key % kPageSize];
-        ++pageTotals_[page];
-        ++total_;
+        pages_[page][key % kPageSize] += count;
     }
-    std::uint64_t Total() const { return total_; }
+    // These walk the pages: for the end of the log, not for every report.
+    std::uint64_t Total() const;
     // The key of the rank-th smallest entry (rank from 0, below Total()).
     std::size_t KeyAtRank(std::uint64_t rank) const;
     // Calls f(key, count) for every key above the given one holding a count.
@@ -95,9 +95,8 @@ class PagedCounts {
   private:
     static constexpr std::size_t kPageSize = 512;  // 4 KiB of counts
     void NewPage(std::size_t page);
+    std::uint64_t PageTotal(std::size_t page) const;
     std::vector<std::unique_ptr<std::uint64_t[]>> pages_;
-    std::vector<std::uint64_t> pageTotals_;
-    std::uint64_t total_ = 0;
 };
 
 class StatisticsAccumulator {
@@ -106,27 +105,39 @@ class StatisticsAccumulator {
 
     // One accepted report: its RMC date-time (0 when unreadable), its delay
     // (as the run uses it: 0 when unreadable) and the alarm step in force.
+    // Reports wait in a small batch: handled together, the counts and bins stay
+    // in the processor's nearest cache, which the log's bytes would flush
+    // between two reports.
     void Add(double time, double delay, bool delayReadable, double alarmStep) {
-        ++reports_;
-        if (delayReadable)
-            AddDelay(time, delay);
-        else
-            ++unreadableDelays_;
         const bool over = alarmStep > 0 && (delay < 0 ? -delay : delay) > alarmStep;
-        if (over || alarms_.open) AddAlarm(over, time, delay);
-        if (time != 0)
-            AddTime(time);
-        else
-            ++unreadableTimes_;
+        batch_[batched_++] = {time, delay, delayReadable, over};
+        if (batched_ == kBatch) Flush();
     }
 
     // The figures so far; rows, lines and secondDecimals are the run's to fill.
-    LogStatistics Result() const;
+    LogStatistics Result();
 
   private:
+    static constexpr std::size_t kBatch = 256;
+    struct Batched {
+        double time;
+        double delay;
+        bool delayReadable;
+        bool over;
+    };
     struct Candidate {
         std::int64_t startMs;
         std::int64_t stepMs;
+    };
+    struct Moments {
+        double count = 0;  // delays merged into mean and m2
+        double mean = 0;
+        double m2 = 0;
+        int blockCount = 0;  // delays of the block being summed
+        double blockShift = 0;
+        double blockSum = 0;
+        double blockSquares = 0;
+        void MergeBlock();
     };
     struct AlarmTally {
         bool open = false;
@@ -138,25 +149,28 @@ class StatisticsAccumulator {
         void Close();
     };
 
+    void Flush();
     void AddDelay(double time, double delay);
     void AddAlarm(bool over, double time, double delay);
     void AddTime(double time);
     void AddStep(std::int64_t startMs, std::int64_t stepMs);
     void AddCandidate(std::int64_t startMs, std::int64_t stepMs);
+    void BinRepeats();
     double DelayAtRank(std::uint64_t rank) const;
     double DelayPercentile(double p) const;
-    double StepAtRank(std::uint64_t rank) const;
+    double StepAtRank(std::uint64_t rank, std::uint64_t fine) const;
     void FillGaps(LogStatistics& s) const;
 
+    std::array<Batched, kBatch> batch_;
+    std::size_t batched_ = 0;
     std::int64_t reports_ = 0;
     std::int64_t unreadableDelays_ = 0;
     std::int64_t unreadableTimes_ = 0;
 
-    // Delays: Welford's running mean and sum of squared deviations, extremes,
-    // and 1 ms bins over +-1000 s.
+    // Delays: the running mean and sum of squared deviations, extremes, and
+    // 1 ms bins over +-1000 s.
     std::int64_t delays_ = 0;
-    double mean_ = 0;
-    double m2_ = 0;
+    Moments moments_;
     double min_ = 0, minTime_ = 0, max_ = 0, maxTime_ = 0;
     PagedCounts delayBins_;
 
@@ -174,6 +188,8 @@ class StatisticsAccumulator {
     std::vector<Candidate> candidates_;
     std::vector<std::int64_t> topSteps_;  // min-heap of the kListed longest steps so far
     std::int64_t candidateFloorMs_ = 0;   // steps up to this one are no longer kept
+    std::int64_t repeatStepMs_ = -1;      // the last step that was no candidate
+    std::int64_t repeats_ = 0;            // its repeats since, not yet binned
 };
 
 }  // namespace tarnimex
