@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "csv_file.h"

@@ -103,8 +103,10 @@ class StatisticsAccumulator {
   public:
     StatisticsAccumulator();
 
-    // One accepted report: its RMC date-time (0 when unreadable), its delay
-    // (as the run uses it: 0 when unreadable) and the alarm step in force.
+    // One accepted report: its RMC date-time (0 when unreadable, as the run
+    // reads it; 1899-12-30 00:00:00.000, the value 0, counts as unreadable too),
+    // its delay (as the run uses it: 0 when unreadable) and the alarm step in
+    // force.
     // Reports wait in a small batch: handled together, the counts and bins stay
     // in the processor's nearest cache, which the log's bytes would flush
     // between two reports.
