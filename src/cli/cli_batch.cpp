@@ -26,7 +26,13 @@ class LogHost : public CliHost {
   public:
     LogHost(const BatchSetup& setup, std::ostream& out, std::ostream& err, bool progress)
         : CliHost(setup.fields, out, err, setup.terminal && progress, setup.quiet),
-          progress_(progress) {}
+          progress_(progress) {
+        if (setup.onLogFinished) {
+            onLogFinished = [&setup, &out, &err](const LogStatistics& statistics) {
+                setup.onLogFinished(statistics, out, err);
+            };
+        }
+    }
     void SetStatus(const std::string& text) override {
         last_ = text;
         const bool isProgress = text.size() > 6 && text.ends_with("Lines)");

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ struct BatchSetup {
     bool terminal = false;
     bool quiet = false;
     int jobs = 1;
+    // After each log, with the streams its status lines and errors go to.
+    std::function<void(const LogStatistics&, std::ostream& out, std::ostream& err)> onLogFinished;
 };
 
 struct BatchTotals {

@@ -156,6 +156,11 @@ void CliHost::SetStatus(const std::string& text) {
     out_ << text << '\n' << std::flush;
 }
 
+void CliHost::LogFinished(const LogStatistics& statistics) {
+    EndLiveLine();
+    if (onLogFinished) onLogFinished(statistics);
+}
+
 void CliHost::ShowError(const std::string& text, const std::string& detail) {
     EndLiveLine();
     out_ << std::flush;

@@ -3,6 +3,7 @@
 // error boxes to standard error.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -38,6 +39,10 @@ class CliHost : public ConversionHost {
     void SetBusyCursor(bool) override {}
     void ShowError(const std::string& text, const std::string& detail) override;
     void Pause500ms() override {}
+    void LogFinished(const LogStatistics& statistics) override;
+
+    // Called with each finished log's statistics, after its status texts.
+    std::function<void(const LogStatistics&)> onLogFinished;
 
     // Ends a live terminal line before other output.
     void EndLiveLine();

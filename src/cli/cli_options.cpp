@@ -10,7 +10,8 @@ namespace tarnimex {
 
 namespace {
 
-enum class Kind { Flag, Value };
+// An optional value is only taken after "=", so that "--summary LOG" keeps its log.
+enum class Kind { Flag, Value, Optional };
 
 struct OptionRule {
     std::string_view name;
@@ -25,6 +26,7 @@ constexpr OptionRule kOptions[] = {
     {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
     {"version", Kind::Flag},     {"recursive", Kind::Flag},     {"include", Kind::Value},
     {"output-dir", Kind::Value}, {"output", Kind::Value},       {"jobs", Kind::Value},
+    {"summary", Kind::Optional},
 };
 
 // One UTF-8 character: a lead byte and as many continuation bytes as it announces.
@@ -110,6 +112,15 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
             error = "--jobs takes a whole number from 1 to 9999, not \"" + value + "\"";
             return false;
         }
+    } else if (name == "summary") {
+        if (value.empty() || value == "text")
+            o.summary = SummaryFormat::Text;
+        else if (value == "json")
+            o.summary = SummaryFormat::Json;
+        else {
+            error = "--summary takes text or json, not \"" + value + "\"";
+            return false;
+        }
     }
     o.given.emplace_back(name);
     return true;
@@ -155,6 +166,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
             }
         } else if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
+        } else if (rule->kind == Kind::Optional) {
+            // Without "=" the option takes its default.
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
@@ -200,6 +213,8 @@ std::string CliUsage() {
            "                       Each separator is one character, not a digit; the date\n"
            "                       and time separators are not \",\".\n"
            "  --quiet              no status output\n"
+           "  --summary[=FORMAT]   after each log, its statistics: text (default) or json,\n"
+           "                       one object per line\n"
            "  --help, --version\n"
            "\n"
            "Exit status: 0 every log converted, 3 no log failed but some had no report,\n"

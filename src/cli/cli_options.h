@@ -7,6 +7,8 @@
 
 namespace tarnimex {
 
+enum class SummaryFormat { None, Text, Json };
+
 struct CliOptions {
     std::string key = "$GPTXT";
     std::string secondKey = "RMC delay";
@@ -19,6 +21,7 @@ struct CliOptions {
     std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
     std::optional<std::string> settingsFile;
     bool quiet = false;
+    SummaryFormat summary = SummaryFormat::None;
     bool help = false;
     bool version = false;
     bool recursive = false;

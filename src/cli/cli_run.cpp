@@ -8,6 +8,7 @@
 
 #include "cli_options.h"
 #include "cli_plan.h"
+#include "cli_summary.h"
 #include "conversion/conversion_run.h"
 #include "conversion/sentence.h"
 #include "settings/converter_settings.h"
@@ -129,9 +130,22 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // With the CSV on standard output the status lines step aside to standard error.
     const bool csvToStdout = options.output && *options.output == "-";
     std::ostream& status = csvToStdout ? err : out;
-    BatchSetup setup{
-        std::move(fields),        regional,      TextEncodingFromUserLocale(),
-        terminal && !csvToStdout, options.quiet, options.jobs > 0 ? options.jobs : DefaultJobs()};
+    BatchSetup setup{std::move(fields),
+                     regional,
+                     TextEncodingFromUserLocale(),
+                     terminal && !csvToStdout,
+                     options.quiet,
+                     options.jobs > 0 ? options.jobs : DefaultJobs(),
+                     {}};
+    // After each log: its statistics when asked for, and a word on report
+    // fields that could not be read, beside the log's status lines.
+    setup.onLogFinished = [&](const LogStatistics& statistics, std::ostream& logOut,
+                              std::ostream& logErr) {
+        if (options.summary == SummaryFormat::Text) logOut << SummaryText(statistics, regional);
+        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics, regional);
+        logOut << std::flush;
+        logErr << UnreadableWarning(statistics) << std::flush;
+    };
     const auto start = std::chrono::steady_clock::now();
     BatchTotals totals = RunBatch(setup, plan.logs, status, err);
     totals.failed += plan.problems;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "statistics.h"
+
 namespace tarnimex {
 
 enum class HostField { Key, SecKey, SecDec, TimeDiff, MaxStep };
@@ -32,6 +34,9 @@ class ConversionHost {
     // when there is one) is not part of the box's text.
     virtual void ShowError(const std::string& text, const std::string& detail) = 0;
     virtual void Pause500ms() = 0;
+    // A log's reading has ended and its CSV is written, or it had no reports:
+    // its statistics, after the log's last status text.
+    virtual void LogFinished(const LogStatistics& /*statistics*/) {}
 };
 
 // The process's one abort flag: set by Escape, a close request or Ctrl-C,

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "compressed_source.h"
@@ -18,6 +19,7 @@
 #include "line_reports.h"
 #include "output_rows.h"
 #include "sentence.h"
+#include "statistics.h"
 #include "time_stamp.h"
 
 namespace tarnimex {
@@ -80,6 +82,7 @@ class ConversionState {
     OutputRows OutputLines;
     double MaxDelay = -1e10;
     double MinDelay = 1e10;
+    StatisticsAccumulator Statistics;
 
     void HandleLine(std::string_view line) {
         std::size_t pos = FindKey(line, SentenceKey, 0);
@@ -112,17 +115,19 @@ class ConversionState {
     void HandleAccepted() {
         const std::string_view delayText = fields_[7];
         const std::string_view timeText = fields_[6];
-        const double delay = ParseFloat(delayText, kFieldDecimal);
+        const std::optional<double> readDelay = ReadFloat(delayText, kFieldDecimal);
+        const double delay = readDelay.value_or(0.0);
         const double time = timeReader_.Read(timeText);
         const double utc = time - delay / 86400.0;
         if (delay > MaxDelay) MaxDelay = delay;
         if (delay < MinDelay) MinDelay = delay;
+        const double alarmStep = host_.AlarmStep();
+        Statistics.Add(time, delay, readDelay.has_value(), alarmStep);
         const double diff = delay - prevDelay_;
         const bool bigStep = std::fabs(utc - lastRowUtc_) >= MaxTimeStep;
         const bool limit = host_.LimitChecked();
         const bool emitted = !limit || std::fabs(diff) >= ThresholdTime || bigStep;
         if (emitted) {
-            const double alarmStep = host_.AlarmStep();
             const bool over = alarmStep > 0 && std::fabs(delay) > alarmStep;
             const bool prevOver = alarmStep > 0 && std::fabs(prevDelay_) >= alarmStep;
             const bool prevSkipped = !prevEmitted_ && !bigStep;
@@ -293,8 +298,14 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     }
     reader_.Close();
 
+    lastStatistics_ = state.Statistics.Result();
+    lastStatistics_.log = name;
+    lastStatistics_.rows = state.RowCount();
+    lastStatistics_.lines = state.LineCount;
+    lastStatistics_.secondDecimals = state.SecondDecimals;
     if (state.OutputLines.Empty()) {
         host_.SetStatus("No effective data.");
+        if (!AbortRequested) host_.LogFinished(lastStatistics_);
         return;
     }
     if (AbortRequested) return;
@@ -319,6 +330,7 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
                     "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +
                     "Sec.  Output=" + std::to_string(state.RowCount()) + "/" +
                     std::to_string(state.LineCount) + "Lines");
+    host_.LogFinished(lastStatistics_);
     host_.ProcessEvents();
     host_.Pause500ms();
 }

@@ -11,6 +11,7 @@
 #include "file_names.h"
 #include "log_reader.h"
 #include "regional_format.h"
+#include "statistics.h"
 
 namespace tarnimex {
 
@@ -40,6 +41,9 @@ class Converter {
     const std::string& LastCsv() const { return lastCsv_; }
     // Entries that could not be opened, or refused, since construction.
     std::int64_t FailedEntries() const { return failedEntries_; }
+    // The statistics of the last log that was opened and read (up to an abort,
+    // if there was one); empty before the first.
+    const LogStatistics& LastStatistics() const { return lastStatistics_; }
 
   private:
     void ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
@@ -53,6 +57,7 @@ class Converter {
     bool dashIsStandardInput_ = false;
     std::int64_t failedEntries_ = 0;
     std::string lastCsv_;
+    LogStatistics lastStatistics_;
 };
 
 }  // namespace tarnimex

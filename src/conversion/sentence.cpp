@@ -167,9 +167,27 @@ std::optional<double> ReadFloat(std::string_view text, std::string_view decimalS
     }
     double value = 0.0;
     const auto result = std::from_chars(out, p, value, std::chars_format::general);
-    // Out of range is either beyond the largest double (0 by rule) or an
-    // underflow, whose nearest double is zero.
-    if (result.ec != std::errc() || result.ptr != p) return 0.0;
+    if (result.ptr != p) return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the largest double there is no number; an underflow's nearest
+        // double is zero. Which one it is shows in the power of ten of the
+        // first significant digit.
+        long order = 0;
+        const std::size_t lead = intDigits.find_first_not_of('0');
+        if (lead != std::string_view::npos) {
+            order = static_cast<long>(intDigits.size() - lead);
+        } else {
+            order = -static_cast<long>(fracDigits.find_first_not_of('0'));
+        }
+        long exponent = 0;
+        for (char c : expText) {
+            if (IsDigit(c) && exponent < 1000000) exponent = exponent * 10 + (c - '0');
+        }
+        if (!expText.empty() && expText[0] == '-') exponent = -exponent;
+        if (order + exponent > 0) return std::nullopt;
+        return 0.0;
+    }
+    if (result.ec != std::errc()) return std::nullopt;
     return value;
 }
 

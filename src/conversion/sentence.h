@@ -30,11 +30,11 @@ std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFi
 
 // An optional sign, digits with an optional decimal separator (at least one
 // digit in all), an optional exponent; surrounding codes 0 to 32 are ignored.
-// Anything else, and a magnitude beyond the largest double, reads as 0.
-double ParseFloat(std::string_view text, std::string_view decimalSeparator = ".");
-// The same, with nothing for a text that is not a number (a number out of range
-// reads as 0).
+// Anything else, and a magnitude beyond the largest double, gives no number.
 std::optional<double> ReadFloat(std::string_view text, std::string_view decimalSeparator = ".");
+
+// ReadFloat, with 0 for a text that is not a number.
+double ParseFloat(std::string_view text, std::string_view decimalSeparator = ".");
 
 // A number the user typed (threshold, max time step, alarm step): in the
 // regional decimal separator, else with ".", so that "0.2" means the same under

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli_summary.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "conversion/time_stamp.h"
+
+namespace tarnimex {
+
+namespace {
+
+constexpr int kTextDecimals = 6;  // microseconds: finer than any receiver reports
+
+// A date-time as the CSV writes it; empty for none.
+std::string DateTime(double value, const LogStatistics& s, const RegionalFormat& regional) {
+    if (value == 0) return {};
+    TimeStampWriter writer(regional, s.secondDecimals);
+    std::vector<char> room(writer.MaxLength());
+    return std::string(room.data(), writer.Write(room.data(), value));
+}
+
+// Shortest text that reads back as the same double; null when not finite.
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+// Up to six decimals, trailing zeros dropped.
+std::string TextNumber(double value, const RegionalFormat& regional) {
+    if (!std::isfinite(value)) return value > 0 ? "inf" : value < 0 ? "-inf" : "nan";
+    char buffer[400];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                   kTextDecimals)
+                         .ptr;
+    std::string text(buffer, end);
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.')
+            text.pop_back();
+        else
+            text.replace(point, 1, regional.decimalSeparator);
+    }
+    if (text == "-0") text = "0";
+    return text;
+}
+
+class JsonObject {
+  public:
+    JsonObject() { text_ = "{"; }
+    void Raw(std::string_view key, std::string_view value) {
+        if (text_.size() > 1) text_ += ',';
+        AppendJsonString(text_, key);
+        text_ += ':';
+        text_ += value;
+    }
+    void Number(std::string_view key, double value) { Raw(key, JsonNumber(value)); }
+    void Count(std::string_view key, std::int64_t value) { Raw(key, std::to_string(value)); }
+    // A delay figure: null when no delay could be read.
+    void Delay(std::string_view key, double value, const LogStatistics& s) {
+        Raw(key, s.delays > 0 ? JsonNumber(value) : "null");
+    }
+    void String(std::string_view key, std::string_view value) {
+        std::string quoted;
+        AppendJsonString(quoted, value);
+        Raw(key, quoted);
+    }
+    void DateTime(std::string_view key, double value, const LogStatistics& s,
+                  const RegionalFormat& regional) {
+        const std::string text = tarnimex::DateTime(value, s, regional);
+        if (text.empty())
+            Raw(key, "null");
+        else
+            String(key, text);
+    }
+    std::string Close() { return text_ + "}"; }
+
+  private:
+    std::string text_;
+};
+
+std::string Plural(std::int64_t n, std::string_view word) {
+    return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20 || c == 0x7F) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence passes whole: no overlong forms, no
+        // surrogates, nothing beyond U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        }
+        bool valid = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = next >= (k == 1 ? low : 0x80) && next <= (k == 1 ? high : 0xBF);
+        }
+        if (valid) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += "\\ufffd";
+            ++i;
+        }
+    }
+    out += '"';
+}
+
+std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) {
+    JsonObject o;
+    o.String("log", s.log);
+    o.Count("reports", s.reports);
+    o.Count("rows", s.rows);
+    o.Delay("mean", s.mean, s);
+    o.Delay("stddev", s.stddev, s);
+    o.Delay("median", s.median, s);
+    o.Delay("p95", s.p95, s);
+    o.Delay("p99", s.p99, s);
+    o.Delay("min", s.min, s);
+    o.DateTime("min_time", s.delays > 0 ? s.minTime : 0, s, regional);
+    o.Delay("max", s.max, s);
+    o.DateTime("max_time", s.delays > 0 ? s.maxTime : 0, s, regional);
+    o.Count("alarm_stretches", s.alarmStretches);
+    o.Number("alarm_total_s", s.alarmTotal);
+    o.Number("alarm_longest_s", s.alarmLongest);
+    o.Count("gaps", s.gaps);
+    o.Number("gap_total_s", s.gapTotal);
+    o.Number("gap_longest_s", s.gapLongest);
+    o.Count("backward_steps", s.backwardSteps);
+    o.Count("unreadable_times", s.unreadableTimes);
+    o.Count("unreadable_delays", s.unreadableDelays);
+    o.Count("lines", s.lines);
+    o.Count("delays", s.delays);
+    o.Number("usual_step_s", s.usualStep);
+    std::string stretches = "[";
+    for (const AlarmStretch& a : s.alarmList) {
+        JsonObject item;
+        item.DateTime("start", a.start, s, regional);
+        item.DateTime("end", a.end, s, regional);
+        item.Number("peak", a.peak);
+        stretches += (stretches.size() > 1 ? "," : "") + item.Close();
+    }
+    o.Raw("alarm_list", stretches + "]");
+    std::string gaps = "[";
+    for (const ReportGap& g : s.gapList) {
+        JsonObject item;
+        item.DateTime("start", g.start, s, regional);
+        item.DateTime("end", g.end, s, regional);
+        gaps += (gaps.size() > 1 ? "," : "") + item.Close();
+    }
+    o.Raw("gap_list", gaps + "]");
+    o.Raw("gap_list_complete", s.gapListComplete ? "true" : "false");
+    return o.Close() + "\n";
+}
+
+std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional) {
+    auto n = [&](double value) { return TextNumber(value, regional); };
+    auto at = [&](double time) {
+        const std::string text = DateTime(time, s, regional);
+        return text.empty() ? std::string() : " at " + text;
+    };
+    std::string text = "Statistics of " + s.log + "\n";
+    text += "  " + Plural(s.reports, "report") + ", " + Plural(s.rows, "row") + ", " +
+            Plural(s.lines, "line") + "; unreadable: " + Plural(s.unreadableTimes, "date-time") +
+            ", " + Plural(s.unreadableDelays, "delay") + "\n";
+    if (s.delays > 0) {
+        text += "  delay (s): mean " + n(s.mean) + ", stddev " + n(s.stddev) + ", median " +
+                n(s.median) + ", p95 " + n(s.p95) + ", p99 " + n(s.p99) + "\n";
+        text += "  smallest " + n(s.min) + at(s.minTime) + ", largest " + n(s.max) + at(s.maxTime) +
+                "\n";
+    } else {
+        text += "  delay (s): none readable\n";
+    }
+    text += "  alarm stretches: " + std::to_string(s.alarmStretches) + ", " + n(s.alarmTotal) +
+            " s in all, longest " + n(s.alarmLongest) + " s\n";
+    text += "  gaps: " + std::to_string(s.gaps) + " (usual step " + n(s.usualStep) + " s), " +
+            n(s.gapTotal) + " s missing in all, longest " + n(s.gapLongest) +
+            " s; backward steps: " + std::to_string(s.backwardSteps) + "\n";
+    return text;
+}
+
+std::string UnreadableWarning(const LogStatistics& s) {
+    if (s.unreadableTimes == 0 && s.unreadableDelays == 0) return {};
+    std::string what;
+    if (s.unreadableTimes > 0) what = Plural(s.unreadableTimes, "report date-time");
+    if (s.unreadableDelays > 0) {
+        if (!what.empty()) what += " and ";
+        what += Plural(s.unreadableDelays, "delay");
+    }
+    return "tarnimex-convert: warning: " + s.log + ": " + what +
+           " could not be read and count as 0\n";
+}
+
+}  // namespace tarnimex

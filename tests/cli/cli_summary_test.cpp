@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tarnimex-convert --summary: the text block, the JSON line, the warning about
+// unreadable report fields, and JSON strings of any bytes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_run.h"
+#include "cli/cli_summary.h"
+
+namespace tarnimex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Report(const std::string& time, const std::string& delay) {
+    return "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:" + time + "," + delay + "*00\r\n";
+}
+
+class Summary : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) /
+               ("tarnimex-summary-" + std::to_string(getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        // One stretch over the alarm step, gaps of 4 s and 2 s (usual step 1 s), a
+        // step back, one unreadable date-time and one unreadable delay.
+        std::ofstream(dir_ / "a.nmea", std::ios::binary)
+            << Report("00.000", "0.1") << Report("01.000", "60.25") << Report("02.000", "-70")
+            << Report("03.000", "x") << Report("07.000", "0.3") << Report("99.000", "0.2")
+            << Report("06.500", "0.2") << Report("08.500", "0.1");
+        std::ofstream(dir_ / "none.nmea", std::ios::binary) << "$GPGGA,1\r\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    int Run(std::vector<std::string> args) {
+        for (const char* option : {"--date-order=ymd", "--date-sep=/",
+                                   "--time-sep=:", "--decimal-sep=.", "--decimals=3"})
+            args.insert(args.begin(), option);
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err, false);
+        out_ = out.str();
+        err_ = err.str();
+        return status;
+    }
+    std::string Log(const char* name) { return (dir_ / name).string(); }
+    fs::path dir_;
+    std::string out_, err_;
+};
+
+TEST_F(Summary, JsonLineAfterEachLog) {
+    const std::string a = Log("a.nmea");
+    const std::string none = Log("none.nmea");
+    ASSERT_EQ(Run({"--quiet", "--summary=json", a, none}), 3);  // one log had no report
+    EXPECT_EQ(
+        out_,
+        "{\"log\":\"" + a +
+            "\",\"reports\":8,\"rows\":8,\"mean\":-1.2642857142857138,\"stddev\":"
+            "34.885657248110626,\"median\":0.2,\"p95\":42.26499999999996,\"p99\":56.65299999999997,"
+            "\"min\":-70,"
+            "\"min_time\":\"2023/07/05 12:00:02.000\",\"max\":60.25,\"max_time\":\"2023/07/05 "
+            "12:00:01.000\",\"alarm_stretches\":1,\"alarm_total_s\":1,\"alarm_longest_s\":1,"
+            "\"gaps\":2,\"gap_total_s\":4,\"gap_longest_s\":3,\"backward_steps\":1,"
+            "\"unreadable_times\":1,\"unreadable_delays\":1,\"lines\":9,\"delays\":7,"
+            "\"usual_step_s\":1,\"alarm_list\":[{\"start\":\"2023/07/05 12:00:01.000\","
+            "\"end\":\"2023/07/05 12:00:02.000\",\"peak\":-70}],\"gap_list\":[{\"start\":"
+            "\"2023/07/05 12:00:03.000\",\"end\":\"2023/07/05 "
+            "12:00:07.000\"},{\"start\":\"2023/07/05 12:00:06.500\",\"end\":\"2023/07/05 "
+            "12:00:08.500\"}],"
+            "\"gap_list_complete\":true}\n"
+            "{\"log\":\"" +
+            none +
+            "\",\"reports\":0,\"rows\":0,\"mean\":null,\"stddev\":null,\"median\":null,"
+            "\"p95\":null,\"p99\":null,\"min\":null,\"min_time\":null,\"max\":null,\"max_time\":"
+            "null,\"alarm_stretches\":0,\"alarm_total_s\":0,\"alarm_longest_s\":0,\"gaps\":0,"
+            "\"gap_total_s\":0,\"gap_longest_s\":0,\"backward_steps\":0,\"unreadable_times\":0,"
+            "\"unreadable_delays\":0,\"lines\":2,\"delays\":0,\"usual_step_s\":0,\"alarm_list\":[],"
+            "\"gap_list\":[],\"gap_list_complete\":true}\n");
+    EXPECT_EQ(err_, "tarnimex-convert: warning: " + a +
+                        ": 1 report date-time and 1 delay could not be read and count as 0\n");
+}
+
+TEST_F(Summary, TextBlockAfterTheStatusLines) {
+    const std::string a = Log("a.nmea");
+    // The option takes no separate value: the next argument stays a log.
+    ASSERT_EQ(Run({"--summary", a}), 0);
+    EXPECT_EQ(out_, a + "\nOutput..\nCompleted:  Max=60.25Sec.  Min=-70Sec.  Output=8/9Lines\n" +
+                        "Statistics of " + a +
+                        "\n"
+                        "  8 reports, 8 rows, 9 lines; unreadable: 1 date-time, 1 delay\n"
+                        "  delay (s): mean -1.264286, stddev 34.885657, median 0.2, p95 "
+                        "42.265, p99 56.653\n"
+                        "  smallest -70 at 2023/07/05 12:00:02.000, largest 60.25 at "
+                        "2023/07/05 12:00:01.000\n"
+                        "  alarm stretches: 1, 1 s in all, longest 1 s\n"
+                        "  gaps: 2 (usual step 1 s), 4 s missing in all, longest 3 s; "
+                        "backward steps: 1\n");
+    EXPECT_EQ(Run({"--summary=xml", a}), 2);
+    EXPECT_EQ(err_.substr(0, err_.find('\n')),
+              "tarnimex-convert: --summary takes text or json, not \"xml\"");
+}
+
+TEST(JsonString, AnyBytes) {
+    // Legend: bytes; the JSON string.
+    const struct {
+        std::string bytes;
+        std::string json;
+    } cases[] = {
+        {"plain /a b.nmea", "\"plain /a b.nmea\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {std::string("\n\t\x01\x1f\x7f", 5), "\"\\u000a\\u0009\\u0001\\u001f\\u007f\""},
+        {std::string("\0", 1), "\"\\u0000\""},
+        {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"\xC0\x80", "\"\\ufffd\\ufffd\""},                        // overlong
+        {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},             // surrogate
+        {"\xE2\x82", "\"\\ufffd\\ufffd\""},                        // cut short
+        {"\xF4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},  // beyond U+10FFFF
+        {"\xFF"
+         "a",
+         "\"\\ufffda\""},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        AppendJsonString(out, c.bytes);
+        EXPECT_EQ(out, c.json) << c.json;
+    }
+}
+
+}  // namespace
+}  // namespace tarnimex
