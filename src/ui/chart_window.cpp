@@ -27,7 +27,7 @@
 #include <tuple>
 
 #include "conversion/csv_rows.h"
-#include "ui/chart_statistics.h"
+#include "conversion/statistics.h"
 
 namespace tarnimex {
 
@@ -369,7 +369,11 @@ void TChartWindow::ShowStatistics() {
     table_->setRowCount(static_cast<int>(series_.size()));
     for (int row = 0; row < static_cast<int>(series_.size()); ++row) {
         const Series& s = series_[static_cast<std::size_t>(row)];
-        const SeriesFigures f = FiguresOf(s.points);
+        // The figures --summary gives, here over the CSV's rows.
+        StatisticsAccumulator accumulator;
+        for (const ChartPoint& p : s.points)
+            accumulator.Add(p.x / kMsPerDay + kDaysFrom1899To1970, p.y, true, alarmStep_);
+        const LogStatistics f = accumulator.Result();
         const QString cells[] = {s.name,
                                  QString::number(s.points.size()),
                                  QString::number(f.mean, 'g', 6),
