@@ -11,6 +11,7 @@ BENCH_RUNS ?= 15
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # What building and running need; the test tools come only with make test.
 RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6svg6-dev libgl-dev \
+                fonts-dejavu-core fonts-dejavu-extra \
                 zlib1g-dev liblzma-dev libzstd-dev libbz2-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
                  xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm

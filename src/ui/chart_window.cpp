@@ -28,6 +28,7 @@
 
 #include "conversion/csv_rows.h"
 #include "conversion/statistics.h"
+#include "ui/open_dialog.h"
 
 namespace tarnimex {
 
@@ -429,6 +430,7 @@ bool TChartWindow::Export(const QString& path, QString& error) {
 }
 
 void TChartWindow::ExportFromDialog() {
+    KeepFileDialogSettingsAway();
     const QString path = QFileDialog::getSaveFileName(this, "Export chart", "chart.png",
                                                       "PNG image (*.png);;SVG drawing (*.svg)");
     if (path.isEmpty()) return;

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <limits>
 
 #include "settings/settings_location.h"
 #include "ui/version_text.h"
@@ -30,15 +31,28 @@ TLabeledEdit* MakeEdit(const QString& caption, const QString& text, QWidget* par
     return edit;
 }
 
-// A caption of fixed width, measured with Tahoma, can come out a pixel or two
-// wider in another face: its letters are drawn a little closer rather than cut.
+// A caption of fixed width, measured with Tahoma, comes out wider in another
+// face: its letters are drawn a little closer, and where that is not enough
+// (a wide face such as DejaVu Sans) a pixel smaller, rather than cut.
+constexpr double kTightestSpacing = -0.5;  // pixels between letters
+constexpr int kSmallestCaptionPixels = 8;
+
 void FitCaption(QLabel* label) {
     const QString text = label->text();
-    const int excess = label->fontMetrics().horizontalAdvance(text) - label->width();
-    if (excess <= 0 || text.size() < 2) return;
+    if (text.size() < 2) return;
     QFont font = label->font();
-    font.setLetterSpacing(QFont::AbsoluteSpacing,
-                          std::max(-0.5, -static_cast<double>(excess) / (text.size() - 1)));
+    const auto excess = [&] {
+        return QFontMetricsF(font).horizontalAdvance(text) - label->width();
+    };
+    for (int pixels = font.pixelSize(); excess() > 0 && pixels >= kSmallestCaptionPixels;
+         --pixels) {
+        font.setPixelSize(pixels);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+        const double over = excess();
+        if (over <= 0) break;
+        font.setLetterSpacing(QFont::AbsoluteSpacing,
+                              std::max(kTightestSpacing, -over / (text.size() - 1)));
+    }
     label->setFont(font);
 }
 
@@ -103,7 +117,12 @@ void TFormMain::CreateControls() {
     ButtonConvert = MakeButton("Convert", this, 504, 50);
     ButtonExit = MakeButton("Exit", this, 504, 81);
 
+    // A long list of logs must not be cut.
+    LabeledEditFilename->setMaxLength(std::numeric_limits<int>::max());
+
+    // Names and the system's messages are shown as they are, never as markup.
     LabelProg = new QLabel(this);
+    LabelProg->setTextFormat(Qt::PlainText);
     LabelProg->setGeometry(32, 108, 0, 13);
 
     QWidget* const tabOrder[] = {

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -79,6 +80,8 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     void ProcessEvents() override;
     void SetBusyCursor(bool busy) override;
     void ShowError(const std::string& text, const std::string& detail) override;
+    // The box ShowError shows.
+    std::unique_ptr<QMessageBox> ErrorBox(const std::string& text, const std::string& detail);
     void Pause500ms() override;
 
     // OptionsWindow
@@ -99,10 +102,11 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // A command that arrives while a conversion runs: a beep, nothing else.
+    virtual void RefuseDuringRun();
 
   private:
     void CreateControls();
-    void RefuseDuringRun();
     void SaveSettings();
     TLabeledEdit* Edit(OptionEdit edit) const;
 

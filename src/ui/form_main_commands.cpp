@@ -196,7 +196,9 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (!Converting() && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    // Taken during a run too, so that the drop is refused audibly like the
+    // other commands.
+    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {

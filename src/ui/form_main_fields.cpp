@@ -90,11 +90,18 @@ void TFormMain::SetBusyCursor(bool busy) {
     }
 }
 
+std::unique_ptr<QMessageBox> TFormMain::ErrorBox(const std::string& text,
+                                                 const std::string& detail) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, windowTitle(),
+                                             QString::fromStdString(text), QMessageBox::Ok, this);
+    if (!detail.empty()) box->setInformativeText(QString::fromStdString(detail));
+    // A name or a system message is shown as written, never read as markup.
+    for (QLabel* label : box->findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+    return box;
+}
+
 void TFormMain::ShowError(const std::string& text, const std::string& detail) {
-    QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromStdString(text),
-                    QMessageBox::Ok, this);
-    if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
-    box.exec();
+    ErrorBox(text, detail)->exec();
 }
 
 // The window keeps painting during the pause, but no key or click is taken:

@@ -7,6 +7,9 @@ namespace tarnimex {
 TLabeledEdit::TLabeledEdit(const QString& caption, QWidget* parent)
     : QLineEdit(parent), label_(new QLabel(caption, parent)) {
     label_->setBuddy(this);
+    // A file manager's drag also offers the files' URLs as text, which an edit
+    // would insert: every drop goes to the window instead.
+    setAcceptDrops(false);
     PlaceLabel();
 }
 

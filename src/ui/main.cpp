@@ -1,5 +1,7 @@
 // The program a user starts: the window over the conversion and the settings.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 #include "ui/chart_command.h"
@@ -19,6 +21,11 @@ int main(int argc, char** argv) {
 
     tarnimex::TFormMain FormMain;
     FormMain.FormCreate();
+    // Files named on the command line ("Open with") arrive as a drop would.
+    QStringList names;
+    for (const QString& argument : arguments)
+        names.append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
+    if (!names.isEmpty()) FormMain.WMDropFiles(names);
     FormMain.show();
     // The settings load on the first activation; ask for it, as not every
     // window manager activates a new window by itself.

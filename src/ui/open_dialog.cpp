@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "ui/dialog_placement.h"
 #include "ui/monitor_work_area.h"
@@ -28,7 +30,21 @@ void PlaceOverOwner(QFileDialog& dialog, const QWidget& owner) {
 
 }  // namespace
 
+void KeepFileDialogSettingsAway() {
+    // The dialog's settings go to a scratch folder that ends with the process.
+    static QTemporaryDir scratch;
+    static const bool moved = [] {
+        // The dialog asks for the native format (an INI file here; on Windows
+        // the registry, which no path moves).
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, scratch.path());
+        return true;
+    }();
+    (void)moved;
+}
+
 bool TOpenDialog::Execute(QWidget& owner) {
+    KeepFileDialogSettingsAway();
     QFileDialog dialog(&owner);
     dialog.setOption(QFileDialog::DontUseNativeDialog);  // a native one cannot be placed
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

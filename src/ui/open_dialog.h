@@ -13,6 +13,11 @@ class QWidget;
 
 namespace tarnimex {
 
+// Qt's file dialog keeps a history and its last folder in a settings file of
+// its own; the program's only settings file is its own, and a dialog's folder
+// is remembered for the run only. Call before any file dialog.
+void KeepFileDialogSettingsAway();
+
 class TOpenDialog {
   public:
     static const QStringList kNameFilters;

@@ -174,6 +174,7 @@ class ConvertTest : public QObject {
         QVERIFY(Exists(workspace.Path("long.csv")));
         QVERIFY(!Exists(workspace.Path("other.csv")));
         QCOMPARE(browse->runs, 0);
+        QCOMPARE(form.refusals, 4);  // each heard, the drop too
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
         QCOMPARE(form.LabeledEditKey->text(), QString("$GPTXT"));
         QVERIFY(form.errors.empty());

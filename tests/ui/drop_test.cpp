@@ -1,5 +1,8 @@
 // Files dropped on the window: logs fill the file box, settings files switch
 // the settings (save to the old file, then load the new one).
+#include <QFile>
+#include <QLabel>
+#include <QStandardPaths>
 #include <QTest>
 
 #include "settings/options.h"
@@ -99,6 +102,49 @@ class DropTest : public QObject {
         QCOMPARE(form.LabeledEditFilename->text(), QString("/kept.nmea"));
         QVERIFY(ReadFile(workspace.Path("tarnimex.ini")).size() > 2);  // saved before the switch
         QVERIFY(!Exists(workspace.Path("late.ini")));
+    }
+
+    // A drop on any control goes to the window: an edit does not take the
+    // files' URLs as text. The file box takes a list of any length.
+    void dropsOnControlsAndLongLists() {
+        TempWorkspace workspace;
+        WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$GNTXT"}));
+        TestFormMain form;
+        form.FormCreate();
+        form.ShowActive();
+        Drop(form, {workspace.Path("other.ini")}, form.LabeledEditSecKey);
+        QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("other.ini"));
+        QCOMPARE(form.LabeledEditKey->text(), QString("$GNTXT"));
+        QCOMPARE(form.LabeledEditSecKey->text(), QString("RMC delay"));
+        QStringList logs;
+        for (int i = 0; i < 500; ++i) logs << workspace.Path(QString(80, 'x') + QString::number(i));
+        Drop(form, logs, form.LabeledEditFilename);
+        QCOMPARE(form.LabeledEditFilename->text(), logs.join(";"));
+        QVERIFY(form.LabeledEditFilename->text().size() > 32767);
+    }
+
+    // Names and system messages are shown as written, never as markup; the
+    // file dialog keeps no settings file of its own.
+    void namesArePlainTextAndTheDialogKeepsNoSettings() {
+        TempWorkspace workspace;
+        TestFormMain form;
+        form.FormCreate();
+        form.TFormMain::SetStatus("/data/<b>x</b>.nmea");
+        QCOMPARE(form.LabelProg->textFormat(), Qt::PlainText);
+        const auto box = form.ErrorBox("Can not Open: <i>a</i>", "<b>reason</b>");
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+        const QString conf =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            "/QtProject.conf";
+        QFile::remove(conf);
+        auto dialog = std::make_unique<ScriptedOpenDialog>();
+        dialog->answer = QStringList{workspace.Path("a.nmea")};
+        form.OpenDialog1 = std::move(dialog);
+        form.ButtonBrowseClick();
+        QCOMPARE(form.LabeledEditFilename->text(), workspace.Path("a.nmea"));
+        QVERIFY2(!QFile::exists(conf), qPrintable(conf));
     }
 
     void settingsExtensionRules() {

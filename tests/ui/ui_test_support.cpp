@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include "settings/settings_location.h"
 
@@ -79,17 +80,28 @@ QByteArray SettingsFile(const QStringList& lines) {
     return ("[Option]\r\n" + lines.join("\r\n") + "\r\n").toLatin1();
 }
 
-void Drop(QWidget& window, const QStringList& paths) {
+void Drop(QWidget& window, const QStringList& paths, QWidget* under) {
+    // As a file manager offers them: the files' URLs, and the same as text.
     QMimeData data;
     QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    QStringList texts;
+    for (const QString& path : paths) {
+        urls << QUrl::fromLocalFile(path);
+        texts << urls.back().toString();
+    }
     data.setUrls(urls);
-    const QPoint centre = window.rect().center();
-    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &enter);
+    data.setText(texts.join("\n"));
+    // Delivered to the window system's window, which hands it on to the
+    // control under the cursor, or to the nearest parent that takes drops.
+    window.winId();
+    QWindow* target = window.windowHandle();
+    const QPoint at =
+        under ? under->mapTo(&window, under->rect().center()) : window.rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
     if (!enter.isAccepted()) return;
-    QDropEvent drop(QPointF(centre), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &drop);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
 }
 
 std::optional<QStringList> ScriptedOpenDialog::Run(QFileDialog& dialog) {

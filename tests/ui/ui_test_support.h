@@ -22,6 +22,7 @@ class TestFormMain : public TFormMain {
 
     void ShowError(const std::string& text, const std::string& detail) override;
     void SetStatus(const std::string& text) override;
+    void RefuseDuringRun() override { ++refusals; }
 
     // Shows the window and waits until it is active, so that its first
     // activation has loaded the settings.
@@ -29,6 +30,7 @@ class TestFormMain : public TFormMain {
 
     std::vector<std::string> errors;
     std::vector<std::string> statuses;
+    int refusals = 0;
     std::function<void(const std::string&)> onStatus;
 };
 
@@ -57,8 +59,9 @@ QByteArray ReportLog(const std::vector<double>& delays);
 // A settings file in the 8-bit profile format, section Option.
 QByteArray SettingsFile(const QStringList& lines);
 
-// Drops the files on the window as the desktop would.
-void Drop(QWidget& window, const QStringList& paths);
+// Drops the files on the window as the desktop would, over the control under
+// (the window's centre when none).
+void Drop(QWidget& window, const QStringList& paths, QWidget* under = nullptr);
 
 // A Browse dialog answered by the test: it records how it was prepared and
 // returns the scripted choice.
