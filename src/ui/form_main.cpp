@@ -56,6 +56,17 @@ void FitCaption(QLabel* label) {
     label->setFont(font);
 }
 
+// The decimals list, 50 pixels wide, likewise shows "Auto" whole: a pixel
+// smaller where the face is wider.
+void FitList(QComboBox* list) {
+    QFont font = list->font();
+    for (int pixels = font.pixelSize();
+         list->minimumSizeHint().width() > list->width() && pixels > kSmallestCaptionPixels;) {
+        font.setPixelSize(--pixels);
+        list->setFont(font);
+    }
+}
+
 }  // namespace
 
 TFormMain::TFormMain(RegionalFormat regional, TextEncoding encoding)
@@ -104,6 +115,7 @@ void TFormMain::CreateControls() {
     ComboBoxSecDec->addItems({"Auto", "0", "1", "2", "3"});
     ComboBoxSecDec->setCurrentIndex(-1);
     ComboBoxSecDec->setGeometry(444, 55, 50, 22);
+    FitList(ComboBoxSecDec);
 
     CheckBoxLimit = new QCheckBox("Limiting", this);
     CheckBoxLimit->setGeometry(32, 84, 81, 17);
