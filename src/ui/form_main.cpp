@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <algorithm>
 #include <limits>
 
@@ -56,15 +58,34 @@ void FitCaption(QLabel* label) {
     label->setFont(font);
 }
 
+int ListTextWidth(const QComboBox* list, const QFont& font) {
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i)
+        widest = std::max(widest, QFontMetrics(font).horizontalAdvance(list->itemText(i)));
+    return widest;
+}
+
+}  // namespace
+
+int ListFieldWidth(const QComboBox* list) {
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    return list->style()
+        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+        .width();
+}
+
+namespace {
+
 // The decimals list, 50 pixels wide, likewise shows "Auto" whole: a pixel
 // smaller where the face is wider.
 void FitList(QComboBox* list) {
     QFont font = list->font();
     for (int pixels = font.pixelSize();
-         list->minimumSizeHint().width() > list->width() && pixels > kSmallestCaptionPixels;) {
+         ListTextWidth(list, font) > ListFieldWidth(list) && pixels > kSmallestCaptionPixels;) {
         font.setPixelSize(--pixels);
-        list->setFont(font);
     }
+    list->setFont(font);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@
 
 namespace tarnimex {
 
+// The width a list's text has inside its frame and arrow.
+int ListFieldWidth(const QComboBox* list);
+
 class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     Q_OBJECT
   public:
