@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make run   — set up everything on a fresh Debian 12 machine, build, start the program
 # make test  — set up everything, build, run the whole test suite, again under
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the conversion's hot routines, fast and reference reader
 // side by side.
 #include <benchmark/benchmark.h>

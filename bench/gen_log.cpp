@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-gen-log: writes a synthetic receiver log for benchmarking the
 // converter. Each 1 Hz epoch holds a UBX NAV-PVT frame, GGA, RMC, GSA, three
 // GSV and VTG sentences and the "RMC delay" report; SiRF binary and MediaTek

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-peak-rss COMMAND [ARG...]: runs the command and prints its peak
 // resident set size in kilobytes on standard error, as GNU time's %M does.
 // The benchmark uses it where /usr/bin/time is not installed.

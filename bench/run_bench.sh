@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process benchmark of tarnimex-convert beside `cat FILE > /dev/null`.
 #
 # Usage: BUILD=build RUNS=5 bench/run_bench.sh

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-run timing of a conversion started from the window, beside the same log
 // through tarnimex-convert: the window adds its status updates and event pumps,
 // and the 500 ms pause it makes after each log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole conversion from log bytes to CSV bytes: the fast run must show the
 // same status texts and write the same CSV as the byte-at-a-time run, never
 // fail on content, and write a CSV only with a header and one summary.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sentence and date-time routines on arbitrary text. Each quick path is
 // held against a plain one: the field split against a comma-by-comma split,
 // numbers against strtod and a digit-by-digit integer reader, the fixed-place

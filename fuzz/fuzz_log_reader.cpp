@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log reader on arbitrary bytes handed out in arbitrary pieces: fast mode,
 // with and without passing over plain lines in bulk, must return exactly the
 // lines and BytesRead of the byte-at-a-time reference, and no line may break

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file reader and writer on arbitrary bytes, as an 8-bit file and
 // as a UTF-16 one: the file is kept byte for byte until written; a load then a
 // save of the ten keys leaves a file that reads back the saved values; and

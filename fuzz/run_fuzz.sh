@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs each fuzzer for a bounded time and reports its executions and findings.
 # usage: fuzz/run_fuzz.sh BUILD_DIR SECONDS [NAME...]   (names: log_reader fields
 # profile_file conversion compressed; all by default). The seeds in fuzz/corpus/ are only

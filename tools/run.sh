@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the window on a desktop; without a display, converts the bundled
 # example log with tarnimex-convert and shows the CSV.
 set -euo pipefail

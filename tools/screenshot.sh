@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real window under a virtual X server (Xvfb) and saves a picture
 # of it. Usage: tools/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receivers' binary frames, built whole with valid checksums:
 //   UBX NAV-PVT   B5 62 01 07, payload length 92 (LE), payload,
 //                 Fletcher-8 CK_A CK_B over class..payload; 100 bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calendar arithmetic for the generator's clock: whole days since 1970-01-01
 // to and from year-month-day (proleptic Gregorian, H. Hinnant's algorithms).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The delay a receiver under test reports for its RMC sentences: mostly 0.1 to
 // 0.4 s with noise, now and then a jump of a few seconds, and rarely a stretch
 // beyond 50 s, long enough for the converter's alarm marking to start and end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NMEA sentences of one 1 Hz epoch, each with its *hh checksum and CR LF.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated receiver behind one epoch of output: its clock, a slowly
 // wandering position (a receiver on a bench, with the usual jitter) and the
 // satellites in view. Sentences and frames are all written from this state,

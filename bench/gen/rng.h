@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small seeded random source whose sequence is the same on every platform
 // and standard library (std:: distributions are not), so a seed names a log.
 #pragma once

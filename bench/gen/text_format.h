@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending numbers to a text buffer without printf, so that writing hundreds
 // of megabytes of sentences takes seconds.
 #pragma once

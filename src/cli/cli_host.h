@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line as a conversion host: fields come from the options, status
 // texts go to standard output (one line each, or a live line on a terminal) and
 // error boxes to standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Options take "--name VALUE" or "--name=VALUE"; an empty value is a value, a
 // repeated option's last value wins (--include adds each) and "--" ends the
 // options.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-convert's whole run, apart from the process set-up, so that tests
 // can drive it in-process.
 #pragma once

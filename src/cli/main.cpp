@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-convert: converts receiver logs to CSV from the command line.
 #include <csignal>
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the log reader's bytes come from: a file read block by block, or bytes
 // in memory handed out in pieces. A block stays valid until the next call.
 // Read failures throw IoError with the path and the system's reason. (A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a conversion run needs of its host: the window, the command line or a
 // test. The run reads the input fields, writes the status line and lets the host
 // handle its pending events at fixed points.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One conversion run: for each log of the list, every key sentence whose field
 // 5 matches the second key is a report (field 6 the RMC date-time, field 7 the
 // delay). Reports become CSV rows, all of them or, with Limiting, those around

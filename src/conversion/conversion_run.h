@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run: turns a ";"-separated list of logs into CSV files beside
 // them, one row per selected report, with count, maximum and minimum on the
 // first row. It reaches its host only through ConversionHost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a file all or nothing: the bytes go to a new temporary file in the
 // same folder, which replaces the target only when it is complete, so a failed
 // write leaves no half-written file and keeps any earlier one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names as the file box holds them: entries joined with ";", extensions
 // taken after the last "." that follows the last folder separator (on POSIX
 // only "/"; on Windows also "\" and ":").

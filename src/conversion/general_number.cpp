@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The general number format, built on the shortest-correct "%.15g" of
 // to_chars so that it does not depend on the process's C locale.
 #include "general_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the key sentence's address in a line. Most lines hold a "$" at their
 // start but not the key, so candidates are found sixteen at a time by the key's
 // first and last characters together, and only those are compared in full.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several reports on one line. A report runs from its key to the first CR, LF
 // or "$" after the key, so on a long line holding many keys the reports overlap,
 // and splitting each one afresh would cost the line's length per report. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader is one state machine over bytes (Step). Fast mode adds two bulk
 // moves that leave its state exactly as the byte steps would: a run of plain
 // text bytes (0x20..0x7F) needs no decision unless it follows 0x04 or 0xB5, and

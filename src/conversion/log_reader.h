@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixed text and binary log reader.
 //
 // A log is NMEA text, possibly interleaved with SiRF binary, UBX and MediaTek

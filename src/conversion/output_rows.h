@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV data rows of one log, held until reading ends. A row is kept as its
 // values (RMC time, delay, the delay as written, the alarm mark) rather than as
 // text: less than half the memory, and the text is made once, into a small

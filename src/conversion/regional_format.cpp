@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regional formats from the user's locale. The date order and separator come
 // from the locale's short date format, the time separator from its time format,
 // the decimal separator from its numeric category. A date format that is not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regional format settings: how dates, times and numbers are read and written.
 // The program takes one set from the user's locale at start-up; tests and the
 // command line pass their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting a key sentence into fields and reading numbers from texts.
 // Nothing here fails: a text that is not a number reads as 0, and fields past
 // the end of the sentence are empty.

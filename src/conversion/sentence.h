@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sentence fields and numbers: the small stateless routines that cut a key
 // sentence into its comma fields and read numbers out of texts. None of them
 // fails: a text that is not a number reads as 0.

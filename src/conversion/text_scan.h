@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader's bulk moves over plain text, the bytes 0x20..0x7F with CR and LF
 // between them. They run on whole vectors, 32 bytes at a time where the
 // processor has AVX2 and 16 with SSE2, chosen once at run time.

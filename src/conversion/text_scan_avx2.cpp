@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bulk text moves 32 bytes at a time; this file alone is built for AVX2 and
 // is only called after the processor has been asked.
 #include <immintrin.h>

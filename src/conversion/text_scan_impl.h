@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bulk text moves written once over a vector type; each translation unit
 // that includes this gets its own copy, built for its own instruction set. Only
 // plain pointers cross between them, so no inline library code built for AVX2

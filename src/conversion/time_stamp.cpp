@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date-time texts of the report sentences. A parse reads exactly the date in
 // the regional order, a blank, the time and an optional fraction of up to three
 // digits; anything else reads as 0. Formatting rounds to whole milliseconds and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date-time values and their texts. A date-time value counts days since
 // 1899-12-30 00:00; its fraction is the time of day. Parsing never fails (a
 // text that is not a date-time reads as 0) and formatting gives the empty text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file as the command-line converter takes it: the values the
 // window would hold after loading it. Options on the command line win over these.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File dates: the later of a file's creation and last-write time, as a local
 // date-time value (days since 30 December 1899) with millisecond resolution.
 // Unreadable times give 0, the value for "no date"; nothing here throws.

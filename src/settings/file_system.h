@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File helpers for the settings: UTF-8 paths, creating a file that must be new,
 // whole-file reads, and replacing a file all-or-nothing (a temporary file in the
 // same folder, then a rename), so a crash or a full disk never leaves a torn file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ten settings of section "Option", in the order load and save handle them,
 // with the load rules that the window and the command line share.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the ten settings from the settings file into the main window and the
 // alarm values, and saving them back. Neither ever reports an error: a failure
 // stops the load keeping what was loaded, and leaves the file as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: INI text of "[Section]" lines and "Key=Value" lines.
 // A file that begins with FF FE is UTF-16 little-endian; any other is 8-bit
 // text whose bytes pass through (UTF-8 under a UTF-8 locale). Parsing never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one error type of the settings module; its message is shown to the user
 // as it stands.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings file lives: beside the executable, named after it, unless
 // that folder cannot be written; then in a per-user folder, with a newer source
 // file copied there first so settings made elsewhere carry over.

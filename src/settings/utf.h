@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the UTF-8 texts the program holds and the UTF-16 code
 // units of UTF-16 settings files. Malformed input never fails: each bad
 // sequence becomes U+FFFD, so a damaged file still reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping the main window on a usable part of the screen: a stored position is
 // pulled inside the work area of the window's monitor, and a missing one
 // centres the window there. Logic only; the window supplies its geometry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the open dialog appears: centred over the main window and kept inside
 // the work area of the main window's monitor.
 #pragma once

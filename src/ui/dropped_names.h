@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the names that Browse and a drop deliver.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's controls as laid out at 96 dots per inch, and its creation.
 #include "ui/form_main.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one window: the conversion's inputs, the status line and the
 // commands Browse, Convert and Exit. It hosts the conversion run and is the
 // window that the settings load and save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's commands: start-up, Browse, drops, Convert, Escape and closing.
 #include <QApplication>
 #include <QCloseEvent>

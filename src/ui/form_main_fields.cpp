@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the conversion run and the settings see of the window: its fields, the
 // status line, event pumping, the busy cursor, error boxes and its position.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A one-line edit with its caption at its left: the caption ends 3 pixels
 // before the edit, is centred on it vertically, and is enabled with it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program a user starts: the window over the conversion and the settings.
 #include <QApplication>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work area (the screen without panels and docks) of the monitor that
 // shows a window, and the window's outer rectangle, from Qt's screens.
 #pragma once

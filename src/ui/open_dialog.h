@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file-open dialog of Browse: several logs at once, NMEA files listed
 // first, opened in the folder of the previous choice and placed centred over
 // the main window before it is shown; after that it moves freely.

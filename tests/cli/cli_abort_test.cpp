@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C in tarnimex-convert at each point of a run of two logs: the log being
 // converted gets no CSV and keeps its earlier one, no temporary file is left,
 // the next log is not started, and the exit status is 130. The interrupt is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-convert: options, what goes to standard output and standard error,
 // exit statuses, and Ctrl-C.
 #include "cli/cli_run.h"

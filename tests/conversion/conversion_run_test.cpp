@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole conversion runs against a recording host: rows, selection, alarms,
 // status texts, the CSV bytes and what happens to files when things fail.
 #include "conversion_run.h"

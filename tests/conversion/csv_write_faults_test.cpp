@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A CSV that cannot be written: the run ends with an error that names the CSV
 // and the system's reason, the status line keeps "Output..", the previous CSV
 // is intact, no temporary file is left and no later log is converted. Each

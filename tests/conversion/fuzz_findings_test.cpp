@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inputs the fuzzers (fuzz/) found faults with, kept so that the faults stay
 // fixed. Some faults show only in the sanitizer build (build-asan), which runs
 // these tests too.

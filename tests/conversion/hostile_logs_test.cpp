@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logs made to hurt: lines of megabytes without a line end, nothing but frame
 // sync bytes. Both reader modes agree, no line is longer than the input, the
 // lines together never hold more bytes than the input, and whole conversions

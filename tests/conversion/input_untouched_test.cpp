@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A conversion only ever reads its logs: every real capture keeps its bytes
 // and its modification time, and a log that is its own CSV under another name
 // is refused rather than overwritten.

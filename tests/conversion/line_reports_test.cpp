@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reports split through a line's index must come out exactly as splitting the
 // line from the report's key on.
 #include "line_reports.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logs that change under the reader or cannot be read: a log that shrinks,
 // grows, disappears or is replaced once open or halfway through converts what
 // the reader still finds, in both reader modes; a name that is no readable

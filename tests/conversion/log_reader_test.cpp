@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log reader on byte-built logs, on random mixes (fast and reference modes
 // must agree on every line and every BytesRead), and on real receiver captures.
 #include "log_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field splitting, number parsing and the general number format.
 #include "sentence.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vector builds of the text scans against their definition byte by byte,
 // over mixes of text, line ends, keys and other bytes, from every start.
 #include "text_scan.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date-time texts in several regional formats, and their round trips.
 #include "time_stamp.h"
 

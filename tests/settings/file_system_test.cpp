@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a settings file: all or nothing, and never through a file that
 // should not be written.
 #include "settings/file_system.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving the ten settings through a stand-in for the main window.
 #include "settings/options.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile file at byte level: what a read finds, what a write changes, and
 // that everything else in the file stays as it was.
 #include "settings/profile_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files that are damaged, huge or may not be written: load and save
 // never fail, keep every line that is not one of the ten keys, and a save
 // replaces the file whole or not at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings file goes: beside the executable when its folder can be
 // written, else the per-user copy, refreshed only from a newer source.
 #include "settings/settings_location.h"

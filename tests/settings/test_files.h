@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scratch folders and byte-exact file contents for the settings tests.
 #pragma once
 

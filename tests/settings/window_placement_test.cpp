@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Placing the main window on its monitor, with the monitor found the way a
 // window implementation would find it from the screens' rectangles.
 #include "settings/window_placement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a piece of a test in a forked child, for faults that need another user
 // (root ignores permission bits) or a limit on file sizes (a disk that fills),
 // without changing the test process itself. The child's result comes back as

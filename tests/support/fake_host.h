@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A conversion host that records what the run shows and lets a test act at
 // the points where the window would handle its events.
 #pragma once

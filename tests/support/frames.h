@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte builders for test logs: NMEA sentences and the three binary frame kinds
 // with checksums that hold (or are broken on purpose).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Convert from the window: a real log to its CSV, Escape and closing during a
 // long run, commands arriving during a run, and the run's failures.
 #include <QKeyEvent>

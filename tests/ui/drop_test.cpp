@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files dropped on the window: logs fill the file box, settings files switch
 // the settings (save to the old file, then load the new one).
 #include <QFile>

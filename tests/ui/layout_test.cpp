@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as laid out: places, sizes, captions, initial contents, enabled
 // states, tab order, caption and the Limiting switch.
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browse: the chosen files fill the file box, the folder is remembered, a
 // cancelled dialog changes nothing, and the dialog appears centred over the
 // window inside the work area, then moves freely.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings around the window's life: loaded on the first activation only,
 // applied to the controls and the window's place, saved when it closes, and a
 // settings file that cannot be placed at start-up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the window tests: a window that records its error boxes and
 // status texts, settings kept in a temporary folder, logs, drops and a file
 // dialog answered without a person.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every window test class; the process fails when any of them fails.
 #include <QApplication>
 #include <QTest>
