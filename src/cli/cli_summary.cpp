@@ -165,6 +165,14 @@ std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) 
     o.Count("unreadable_times", s.unreadableTimes);
     o.Count("unreadable_delays", s.unreadableDelays);
     o.Count("lines", s.lines);
+    for (const auto& [key, tally] :
+         {std::pair{"frames", s.frames.removed}, std::pair{"damaged_frames", s.frames.damaged}}) {
+        JsonObject kinds;
+        kinds.Count("ubx", tally.ubx);
+        kinds.Count("sirf", tally.sirf);
+        kinds.Count("mtk", tally.mtk);
+        o.Raw(key, kinds.Close());
+    }
     o.Count("delays", s.delays);
     o.Number("usual_step_s", s.usualStep);
     std::string stretches = "[";
@@ -211,6 +219,12 @@ std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional) 
     text += "  gaps: " + std::to_string(s.gaps) + " (usual step " + n(s.usualStep) + " s), " +
             n(s.gapTotal) + " s missing in all, longest " + n(s.gapLongest) +
             " s; backward steps: " + std::to_string(s.backwardSteps) + "\n";
+    const auto kinds = [](const FrameTally& t) {
+        return "UBX " + std::to_string(t.ubx) + ", SiRF " + std::to_string(t.sirf) + ", MediaTek " +
+               std::to_string(t.mtk);
+    };
+    text += "  frames removed: " + kinds(s.frames.removed) +
+            "; damaged, left in the text: " + kinds(s.frames.damaged) + "\n";
     return text;
 }
 

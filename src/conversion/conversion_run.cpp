@@ -304,6 +304,7 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     lastStatistics_.rows = state.RowCount();
     lastStatistics_.lines = state.LineCount;
     lastStatistics_.secondDecimals = state.SecondDecimals;
+    lastStatistics_.frames = reader_.Frames();
     if (state.OutputLines.Empty()) {
         host_.SetStatus("No effective data.");
         if (!AbortRequested) host_.LogFinished(lastStatistics_);

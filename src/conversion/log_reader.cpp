@@ -93,6 +93,7 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
         bufferPos_ = bufferCount_ = 0;
         prevByte_ = frameKind_ = 0;
         frameCount_ = frameLength_ = 0;
+        frames_ = {};
         return false;
     };
     if (fileName.empty()) return fail("No file name");
@@ -131,6 +132,7 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     bufferPos_ = bufferCount_ = 0;
     prevByte_ = frameKind_ = 0;
     frameCount_ = frameLength_ = 0;
+    frames_ = {};
     ClearLine();
 }
 
@@ -215,7 +217,13 @@ void LogReader::StartFrame(unsigned char kind) {
     }
 }
 
+void LogReader::CountFrame(bool checksOut) {
+    FrameTally& tally = checksOut ? frames_.removed : frames_.damaged;
+    ++(frameKind_ == kUbx ? tally.ubx : frameKind_ == kSirf ? tally.sirf : tally.mtk);
+}
+
 void LogReader::EndFrame(bool checksOut) {
+    CountFrame(checksOut);
     // A frame that checks out takes with it everything collected for the line.
     if (checksOut) ClearLine();
     frameKind_ = kText;
@@ -326,6 +334,7 @@ bool LogReader::BulkFrame() {
             checksumError_ = byte(checkAt) != sum;
         checksOut = end == length && !checksumError_;
     }
+    CountFrame(checksOut);
     if (checksOut) {
         ClearLine();
     } else {

@@ -26,6 +26,18 @@
 
 namespace tarnimex {
 
+// Binary frames met in a log, by kind.
+struct FrameTally {
+    std::int64_t ubx = 0, sirf = 0, mtk = 0;
+    bool operator==(const FrameTally&) const = default;
+};
+
+struct FrameCounts {
+    FrameTally removed;  // frames whose checksum holds: taken out of the text
+    FrameTally damaged;  // frames whose checksum fails (or that run too long): left in the text
+    bool operator==(const FrameCounts&) const = default;
+};
+
 class LogReader {
   public:
     enum class Mode { Fast, Reference };
@@ -57,11 +69,14 @@ class LogReader {
     bool EndOfLog() const { return endOfLog_; }
     std::int64_t BytesRead() const;
     std::int64_t LogFileSize() const { return logFileSize_; }
+    // The frames of the log opened last, so far.
+    const FrameCounts& Frames() const { return frames_; }
 
   private:
     bool Step(unsigned char b);  // one byte of the state machine; true when the line is complete
     void StartFrame(unsigned char kind);
     void EndFrame(bool checksOut);
+    void CountFrame(bool checksOut);
     bool BulkFrame();  // the rest of a UBX or MediaTek frame when it lies in the buffer
     void AppendRange(std::size_t begin, std::size_t end);
     void FlushSpan();
@@ -92,6 +107,7 @@ class LogReader {
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
     std::int64_t inputConsumed_ = -1;  // of a compressed log, else -1
+    FrameCounts frames_;
 
     // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "log_reader.h"
+
 namespace tarnimex {
 
 // A run of consecutive reports over the alarm step. Date-times are date-time
@@ -64,6 +66,9 @@ struct LogStatistics {
     std::vector<ReportGap> gapList;  // the first kListed gaps
     bool gapListComplete = true;     // false only in the rare case statistics.cpp tells
     std::int64_t backwardSteps = 0;
+
+    // What the reader passed over: binary frames, by kind.
+    FrameCounts frames;
 };
 
 // Counts of integer keys 0 .. size-1 in pages allocated at their first key, so

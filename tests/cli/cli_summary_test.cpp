@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../support/frames.h"
 #include "cli/cli_run.h"
 #include "cli/cli_summary.h"
 
@@ -29,9 +30,11 @@ class Summary : public ::testing::Test {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         // One stretch over the alarm step, gaps of 4 s and 2 s (usual step 1 s), a
-        // step back, one unreadable date-time and one unreadable delay.
+        // step back, one unreadable date-time and one unreadable delay; a UBX
+        // frame that checks out and a MediaTek frame that does not.
         std::ofstream(dir_ / "a.nmea", std::ios::binary)
-            << Report("00.000", "0.1") << Report("01.000", "60.25") << Report("02.000", "-70")
+            << Report("00.000", "0.1") << test::Ubx(1, 7, "\x01\x02\x03")
+            << test::Mtk("\x05\x06", false) << Report("01.000", "60.25") << Report("02.000", "-70")
             << Report("03.000", "x") << Report("07.000", "0.3") << Report("99.000", "0.2")
             << Report("06.500", "0.2") << Report("08.500", "0.1");
         std::ofstream(dir_ / "none.nmea", std::ios::binary) << "$GPGGA,1\r\n";
@@ -65,7 +68,9 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\"min_time\":\"2023/07/05 12:00:02.000\",\"max\":60.25,\"max_time\":\"2023/07/05 "
             "12:00:01.000\",\"alarm_stretches\":1,\"alarm_total_s\":1,\"alarm_longest_s\":1,"
             "\"gaps\":2,\"gap_total_s\":4,\"gap_longest_s\":3,\"backward_steps\":1,"
-            "\"unreadable_times\":1,\"unreadable_delays\":1,\"lines\":9,\"delays\":7,"
+            "\"unreadable_times\":1,\"unreadable_delays\":1,\"lines\":9,"
+            "\"frames\":{\"ubx\":1,\"sirf\":0,\"mtk\":0},"
+            "\"damaged_frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":1},\"delays\":7,"
             "\"usual_step_s\":1,\"alarm_list\":[{\"start\":\"2023/07/05 12:00:01.000\","
             "\"end\":\"2023/07/05 12:00:02.000\",\"peak\":-70}],\"gap_list\":[{\"start\":"
             "\"2023/07/05 12:00:03.000\",\"end\":\"2023/07/05 "
@@ -78,7 +83,10 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\"p95\":null,\"p99\":null,\"min\":null,\"min_time\":null,\"max\":null,\"max_time\":"
             "null,\"alarm_stretches\":0,\"alarm_total_s\":0,\"alarm_longest_s\":0,\"gaps\":0,"
             "\"gap_total_s\":0,\"gap_longest_s\":0,\"backward_steps\":0,\"unreadable_times\":0,"
-            "\"unreadable_delays\":0,\"lines\":2,\"delays\":0,\"usual_step_s\":0,\"alarm_list\":[],"
+            "\"unreadable_delays\":0,\"lines\":2,"
+            "\"frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":0},"
+            "\"damaged_frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":0},\"delays\":0,\"usual_step_s\":0,"
+            "\"alarm_list\":[],"
             "\"gap_list\":[],\"gap_list_complete\":true}\n");
     EXPECT_EQ(err_, "tarnimex-convert: warning: " + a +
                         ": 1 report date-time and 1 delay could not be read and count as 0\n");
@@ -98,7 +106,9 @@ TEST_F(Summary, TextBlockAfterTheStatusLines) {
                         "2023/07/05 12:00:01.000\n"
                         "  alarm stretches: 1, 1 s in all, longest 1 s\n"
                         "  gaps: 2 (usual step 1 s), 4 s missing in all, longest 3 s; "
-                        "backward steps: 1\n");
+                        "backward steps: 1\n"
+                        "  frames removed: UBX 1, SiRF 0, MediaTek 0; damaged, left in the "
+                        "text: UBX 0, SiRF 0, MediaTek 1\n");
     EXPECT_EQ(Run({"--summary=xml", a}), 2);
     EXPECT_EQ(err_.substr(0, err_.find('\n')),
               "tarnimex-convert: --summary takes text or json, not \"xml\"");

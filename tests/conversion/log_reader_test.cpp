@@ -24,6 +24,7 @@ using test::Ubx;
 struct Read {
     std::vector<std::string> lines;
     std::vector<std::int64_t> bytesRead;  // after each line, the end included
+    FrameCounts frames;
 };
 
 Read ReadAll(const std::string& bytes, LogReader::Mode mode, std::size_t piece = SIZE_MAX,
@@ -41,6 +42,7 @@ Read ReadAll(const std::string& bytes, LogReader::Mode mode, std::size_t piece =
         }
         result.lines.emplace_back(line);
     }
+    result.frames = reader.Frames();
     return result;
 }
 
@@ -233,6 +235,18 @@ std::string RandomLog(std::mt19937& rng, std::size_t pieces) {
     return out;
 }
 
+TEST(LogReader, FramesAreCountedByKindAndChecksum) {
+    const std::string log = kGga + Ubx(1, 7, Payload(92)) + Ubx(1, 7, Payload(92), false) +
+                            Sirf(Payload(30)) + Sirf(Payload(30), false) + Mtk(Payload(20)) +
+                            Mtk(Payload(20)) + Mtk(Payload(20), false) + kRmc;
+    const FrameCounts expected{{1, 1, 2}, {1, 1, 1}};
+    for (auto mode : {LogReader::Mode::Reference, LogReader::Mode::Fast}) {
+        for (std::size_t piece : {std::size_t{7}, SIZE_MAX}) {
+            EXPECT_EQ(ReadAll(log, mode, piece).frames, expected) << "piece " << piece;
+        }
+    }
+}
+
 TEST(LogReader, FastAndReferenceAgreeOnRandomMixes) {
     std::mt19937 rng(2024);
     for (int round = 0; round < 60; ++round) {
@@ -243,6 +257,8 @@ TEST(LogReader, FastAndReferenceAgreeOnRandomMixes) {
         const Read small = ReadAll(log, LogReader::Mode::Fast, SIZE_MAX, 2048);
         EXPECT_EQ(small.lines, reference.lines);
         EXPECT_EQ(small.bytesRead, reference.bytesRead);
+        EXPECT_EQ(small.frames, reference.frames);
+        EXPECT_EQ(ReadAll(log, LogReader::Mode::Fast).frames, reference.frames);
         EXPECT_EQ(ReadAll(log, LogReader::Mode::Fast, 1 + rng() % 5000).lines, reference.lines);
     }
 }
