@@ -105,7 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome reference = Run(scratch, host, regional, LogReader::Mode::Reference);
     const Outcome fast = Run(scratch, host, regional, LogReader::Mode::Fast);
     if (fast.statuses != reference.statuses) Fail("status texts differ");
-    if (fast.errors != reference.errors || !fast.errors.empty()) Fail("an error was shown");
+    if (fast.errors != reference.errors) Fail("the modes show different errors");
+    // The one error content may cause: a log that starts like compressed data
+    // but does not decode, and then nothing is written.
+    if (!fast.errors.empty() && (fast.written || !fast.errors[0].starts_with("Can not Open: ")))
+        Fail("an error was shown");
     if (fast.written != reference.written || fast.csv != reference.csv) Fail("CSV files differ");
     if (reference.written) {
         const std::string_view header =
