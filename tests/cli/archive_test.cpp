@@ -10,6 +10,7 @@
 #include "../support/child_process.h"
 #include "../support/compress.h"
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
 #include "conversion/conversion_host.h"
 
@@ -27,19 +28,15 @@ const std::string kCsv =
 const std::string kCompleted =
     "Output..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n";
 
-class Archive : public ::testing::Test {
+class Archive : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
         setenv("LC_ALL", "C.UTF-8", 1);
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-archive-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ScratchFolderTest::SetUp();
     }
     void TearDown() override {
         AbortRequested = false;
-        fs::remove_all(dir_);
+        ScratchFolderTest::TearDown();
     }
     std::string Put(const std::string& name, const std::string& bytes) {
         fs::create_directories((dir_ / name).parent_path());
@@ -68,7 +65,6 @@ class Archive : public ::testing::Test {
         return status;
     }
     std::string T(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
     std::string out_, err_;
 };
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "../support/frames.h"
+#include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
 #include "cli/cli_summary.h"
 
@@ -21,14 +22,10 @@ std::string Report(const std::string& time, const std::string& delay) {
     return "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:" + time + "," + delay + "*00\r\n";
 }
 
-class Summary : public ::testing::Test {
+class Summary : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-summary-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ScratchFolderTest::SetUp();
         // One stretch over the alarm step, gaps of 4 s and 2 s (usual step 1 s), a
         // step back, one unreadable date-time and one unreadable delay; a UBX
         // frame that checks out and a MediaTek frame that does not.
@@ -39,7 +36,6 @@ class Summary : public ::testing::Test {
             << Report("06.500", "0.2") << Report("08.500", "0.1");
         std::ofstream(dir_ / "none.nmea", std::ios::binary) << "$GPGGA,1\r\n";
     }
-    void TearDown() override { fs::remove_all(dir_); }
     int Run(std::vector<std::string> args) {
         for (const char* option : {"--date-order=ymd", "--date-sep=/",
                                    "--time-sep=:", "--decimal-sep=.", "--decimals=3"})
@@ -51,7 +47,6 @@ class Summary : public ::testing::Test {
         return status;
     }
     std::string Log(const char* name) { return (dir_ / name).string(); }
-    fs::path dir_;
     std::string out_, err_;
 };
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 #include "cli/cli_host.h"
 
 namespace tarnimex {
@@ -23,21 +24,12 @@ using test::ReadFile;
 
 const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
 
-class Cli : public ::testing::Test {
+class Cli : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
         // The locale must not decide these tests' formats.
         setenv("LC_ALL", "C.UTF-8", 1);
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-cli-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Log(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-        return (dir_ / name).string();
+        ScratchFolderTest::SetUp();
     }
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
@@ -46,7 +38,6 @@ class Cli : public ::testing::Test {
         err_ = err.str();
         return status;
     }
-    fs::path dir_;
     std::string out_, err_;
 };
 

@@ -13,6 +13,7 @@
 #include "../support/fake_host.h"
 #include "../support/files.h"
 #include "../support/frames.h"
+#include "../support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {
@@ -27,16 +28,8 @@ using test::WriteFile;
 const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
 const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 
-class CompressedLog : public ::testing::Test {
+class CompressedLog : public test::ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-packed-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Log(const std::string& name, const std::string& bytes) {
         WriteFile(dir_ / name, bytes);
         return (dir_ / name).string();
@@ -73,7 +66,6 @@ class CompressedLog : public ::testing::Test {
         }
         return expected;
     }
-    fs::path dir_;
     test::FakeHost host_;
 };
 

@@ -19,6 +19,7 @@
 #include "../support/fake_host.h"
 #include "../support/files.h"
 #include "../support/frames.h"
+#include "../support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {
@@ -39,20 +40,8 @@ std::string Report(int second, const std::string& delay,
     return "$GPTXT,01,01,02,RMC delay," + date + time + "," + delay + "*00\r\n";
 }
 
-class ConversionRun : public ::testing::Test {
+class ConversionRun : public test::ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-run-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
-    }
     std::string Log(const std::string& name, const std::string& bytes) {
         WriteFile(dir_ / name, bytes);
         return (dir_ / name).string();
@@ -74,7 +63,6 @@ class ConversionRun : public ::testing::Test {
         Converter converter(host_, regional, encoding);
         converter.ConvertFiles(list);
     }
-    fs::path dir_;
     FakeHost host_;
 };
 

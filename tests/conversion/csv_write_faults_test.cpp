@@ -13,6 +13,7 @@
 #include "../support/child_process.h"
 #include "../support/fake_host.h"
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 #include "conversion_run.h"
 
 namespace tarnimex {
@@ -37,13 +38,10 @@ std::string Reports(int count) {
     return bytes;
 }
 
-class CsvWriteFaults : public ::testing::Test {
+class CsvWriteFaults : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-csv-fault-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        ScratchFolderTest::SetUp();
         fs::create_directories(dir_ / "next");
         // Open to everyone, so that a run that went on could write here even as nobody.
         fs::permissions(dir_ / "next", fs::perms::all);
@@ -52,9 +50,8 @@ class CsvWriteFaults : public ::testing::Test {
     void TearDown() override {
         std::error_code ec;
         fs::permissions(dir_ / "logs", fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
+        ScratchFolderTest::TearDown();
     }
-    fs::path dir_;
 };
 
 TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
@@ -88,8 +85,8 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          {true, 0},
          [](const fs::path& folder, const fs::path& csv) {
              fs::permissions(folder, fs::perms::all);
-             fs::permissions(csv, fs::perms::owner_read | fs::perms::group_read |
-                                      fs::perms::others_read);
+             fs::permissions(
+                 csv, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
              if (chown(csv.c_str(), 65534, 65534) != 0) ADD_FAILURE() << "chown";
          },
          false,

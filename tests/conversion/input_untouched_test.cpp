@@ -12,6 +12,7 @@
 
 #include "../support/fake_host.h"
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 #include "conversion_run.h"
 
 namespace tarnimex {
@@ -24,17 +25,8 @@ using test::WriteFile;
 
 const std::string kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
 
-class InputUntouched : public ::testing::Test {
+class InputUntouched : public test::ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-untouched-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
 };
 
 TEST_F(InputUntouched, RealCapturesKeepTheirBytesAndTimes) {

@@ -14,6 +14,7 @@
 #include "../support/child_process.h"
 #include "../support/fake_host.h"
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 #include "conversion_run.h"
 
 namespace tarnimex {
@@ -42,19 +43,14 @@ std::string Reports(int first, int count) {
     return bytes;
 }
 
-class LogChanges : public ::testing::Test {
+class LogChanges : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-log-changes-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ScratchFolderTest::SetUp();
         log_ = dir_ / "log.nmea";
         next_ = dir_ / "next.nmea";
         WriteFile(next_, Reports(0, 1));
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     // Data rows of the CSV, checked against the count on its first row; -1 when
     // no CSV was written.
@@ -74,7 +70,7 @@ class LogChanges : public ::testing::Test {
         return lines - 1;
     }
 
-    fs::path dir_, log_, next_;
+    fs::path log_, next_;
 };
 
 TEST_F(LogChanges, ChangesWhileTheLogIsRead) {

@@ -19,6 +19,7 @@
 
 #include "../support/fake_host.h"
 #include "../support/files.h"
+#include "../support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {
@@ -263,17 +264,12 @@ TEST(Statistics, SteadilyGrowingStepsKeepTheGapListExact) {
 }
 
 // Whole conversions: the statistics the run hands to its host.
-class RunStatistics : public ::testing::Test {
+class RunStatistics : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("tarnimex-stats-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ScratchFolderTest::SetUp();
         host_.fields[HostField::MaxStep] = "9.5";
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     const LogStatistics& Convert(const fs::path& log) {
         finished_.clear();
@@ -307,7 +303,6 @@ class RunStatistics : public ::testing::Test {
     std::vector<LogStatistics> finished_;
     Host host_{finished_};
     Converter converter_{host_, kYmd, TextEncoding{"ANSI_X3.4-1968", false}};
-    fs::path dir_;
 };
 
 std::string ReportLine(const std::string& time, const std::string& delay) {
