@@ -31,6 +31,16 @@ namespace {
 
 // Numbers inside sentence fields are written with a point whatever the locale.
 constexpr std::string_view kFieldDecimal = ".";
+constexpr double kSecondsPerDay = 86400.0;
+// The progress text and the host's events come this often: an Escape takes
+// effect within so many lines, and a run of many thousand lines a second pays
+// next to nothing for them.
+constexpr std::int64_t kProgressLines = 20000;
+// After a report, the search for the next key goes on this many characters
+// past the report's start, whatever the key's length, so that a key without
+// "$" that stands inside a report's own text is found again, as the format's
+// first readers found it.
+constexpr std::size_t kSearchStep = 7;
 
 std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
     const double percent =
@@ -98,7 +108,9 @@ class ConversionState {
             if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
             // A key that starts with "$" and holds no other cannot start inside
             // the report: the next one is at the report's end or later.
-            const std::size_t next = pos + (end < 7 ? end : KeyEndsReports ? end : 7);
+            const std::size_t next = pos + (end < kSearchStep ? end
+                                            : KeyEndsReports  ? end
+                                                              : kSearchStep);
             if (next >= line.size()) break;
             pos = FindKey(line, SentenceKey, next);
             // Reports after the first on a line may overlap (a key without "$"
@@ -119,7 +131,7 @@ class ConversionState {
         const std::optional<double> readDelay = ReadFloat(delayText, kFieldDecimal);
         const double delay = readDelay.value_or(0.0);
         const double time = timeReader_.Read(timeText);
-        const double utc = time - delay / 86400.0;
+        const double utc = time - delay / kSecondsPerDay;
         if (delay > MaxDelay) MaxDelay = delay;
         if (delay < MinDelay) MinDelay = delay;
         const double alarmStep = host_.AlarmStep();
@@ -185,6 +197,76 @@ class BusyCursor {
     ConversionHost& host_;
 };
 
+// The inputs of one log, read from the host's fields once; a threshold or
+// max time step that reads as 0 (empty or not a number) is replaced, in its
+// box too.
+void ReadParameters(ConversionHost& host, const std::string& decimal, ConversionState& state) {
+    state.MaxTimeStep = ReadUserNumber(host.FieldText(HostField::MaxStep), decimal).value_or(0.0);
+    state.ThresholdTime =
+        ReadUserNumber(host.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
+    state.SentenceKey = std::string(Trim(host.FieldText(HostField::Key)));
+    state.SecondKey = std::string(Trim(host.FieldText(HostField::SecKey)));
+    state.KeyEndsReports = state.SentenceKey.rfind('$') == 0;
+    if (state.MaxTimeStep == 0) {
+        state.MaxTimeStep = ParseFloat(kMaxStepReplacement);
+        host.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
+    }
+    if (state.ThresholdTime == 0) {
+        state.ThresholdTime = ParseFloat(kThresholdReplacement);
+        host.SetFieldText(HostField::TimeDiff, std::string(kThresholdReplacement));
+    }
+}
+
+// Reads the open log to its end, or until an abort, and closes it; the
+// progress text and the host's events come every kProgressLines lines.
+void ReadReports(LogReader& reader, ConversionHost& host, const std::string& name,
+                 const std::string& decimal, ConversionState& state) {
+    struct CloseReader {
+        LogReader& reader;
+        ~CloseReader() { reader.Close(); }
+    } closeReader{reader};
+    state.MaxTimeStep /= kSecondsPerDay;
+    while (!reader.EndOfLog() && !AbortRequested) {
+        // Lines that cannot hold the key only count.
+        const auto skipped = static_cast<std::int64_t>(reader.SkipLinesWithout(
+            state.SentenceKey,
+            static_cast<std::size_t>(kProgressLines - state.LineCount % kProgressLines)));
+        if (skipped > 0) {
+            state.LineCount += skipped;
+        } else {
+            const std::string_view line = reader.ReadLogLine();
+            ++state.LineCount;
+            if (!line.empty()) state.HandleLine(line);
+        }
+        if (state.LineCount % kProgressLines == 0) {
+            host.SetStatus(name + " (" +
+                           ProgressPercent(reader.BytesRead(), reader.LogFileSize(), decimal) +
+                           "%  " + std::to_string(state.RowCount()) + "/" +
+                           std::to_string(state.LineCount) + "Lines)");
+            host.ProcessEvents();
+        }
+    }
+}
+
+// Writes the CSV all or nothing: false when Ctrl-C came during the write, and
+// the earlier CSV stays. Throws IoError when it cannot be written.
+bool WriteCsv(const std::string& csvName, const RegionalFormat& regional,
+              const TextEncoding& encoding, ConversionState& state) {
+    const std::string summary = "," + std::to_string(state.RowCount()) + "," +
+                                FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
+                                FormatGeneralNumber(state.MinDelay, kFieldDecimal);
+    const std::unique_ptr<CsvOutput> file = OpenCsvOutput(csvName);
+    if (encoding.utf8 && !file->Write("\xEF\xBB\xBF")) file->Fail();
+    TimeStampWriter times(regional, state.SecondDecimals);
+    const bool written =
+        state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
+                                   [&](std::string_view bytes) { return file->Write(bytes); });
+    if (!written) file->Fail();
+    if (AbortRequested) return false;
+    file->Commit();
+    return true;
+}
+
 }  // namespace
 
 Converter::Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
@@ -235,69 +317,15 @@ void Converter::ConvertFile(std::string_view nameView, const std::string& csvNam
 
 void Converter::ConvertLog(const std::string& name, const std::string& csvName) {
     ConversionState state(host_, regional_, encoding_);
-    const std::string decimal = regional_.decimalSeparator;
-    state.MaxTimeStep = ReadUserNumber(host_.FieldText(HostField::MaxStep), decimal).value_or(0.0);
-    state.ThresholdTime =
-        ReadUserNumber(host_.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
-    state.SentenceKey = std::string(Trim(host_.FieldText(HostField::Key)));
-    state.SecondKey = std::string(Trim(host_.FieldText(HostField::SecKey)));
-    state.KeyEndsReports = state.SentenceKey.rfind('$') == 0;
-    if (state.MaxTimeStep == 0) {
-        state.MaxTimeStep = ParseFloat(kMaxStepReplacement);
-        host_.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
-    }
-    if (state.ThresholdTime == 0) {
-        state.ThresholdTime = ParseFloat(kThresholdReplacement);
-        host_.SetFieldText(HostField::TimeDiff, std::string(kThresholdReplacement));
-    }
-
-    std::string reason;
-    const bool fromStandardInput = dashIsStandardInput_ && name == "-";
-    if (!(fromStandardInput ? OpenStandardInput(reader_, reason)
-                            : reader_.OpenLogFile(name, &reason))) {
-        ++failedEntries_;
-        host_.SetStatus("Error!");
-        host_.ShowError("Can not Open: " + name, reason);
-        return;
-    }
-    if (!fromStandardInput && SameFile(csvName, name)) {
-        // The output would overwrite the log it is made from.
-        reader_.Close();
-        Refuse(name, "The log has the extension .csv; its output would overwrite it.");
-        return;
-    }
+    ReadParameters(host_, regional_.decimalSeparator, state);
+    if (!OpenLog(name, csvName)) return;
     host_.SetStatus(name);
     host_.ProcessEvents();
 
     const std::string decimals = host_.FieldText(HostField::SecDec);
     state.SecondDecimals = decimals.size() <= 2 ? ParseInt(decimals) : -1;
     BusyCursor cursor(host_);
-    state.MaxTimeStep /= 86400.0;
-
-    struct CloseReader {
-        LogReader& reader;
-        ~CloseReader() { reader.Close(); }
-    } closeReader{reader_};
-    while (!reader_.EndOfLog() && !AbortRequested) {
-        // Lines that cannot hold the key only count.
-        const auto skipped = static_cast<std::int64_t>(reader_.SkipLinesWithout(
-            state.SentenceKey, static_cast<std::size_t>(20000 - state.LineCount % 20000)));
-        if (skipped > 0) {
-            state.LineCount += skipped;
-        } else {
-            const std::string_view line = reader_.ReadLogLine();
-            ++state.LineCount;
-            if (!line.empty()) state.HandleLine(line);
-        }
-        if (state.LineCount % 20000 == 0) {
-            host_.SetStatus(name + " (" +
-                            ProgressPercent(reader_.BytesRead(), reader_.LogFileSize(), decimal) +
-                            "%  " + std::to_string(state.RowCount()) + "/" +
-                            std::to_string(state.LineCount) + "Lines)");
-            host_.ProcessEvents();
-        }
-    }
-    reader_.Close();
+    ReadReports(reader_, host_, name, regional_.decimalSeparator, state);
 
     lastStatistics_ = state.Statistics.Result();
     lastStatistics_.log = name;
@@ -312,22 +340,9 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     }
     if (AbortRequested) return;
     host_.SetStatus("Output..");
-    const std::string summary = "," + std::to_string(state.RowCount()) + "," +
-                                FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
-                                FormatGeneralNumber(state.MinDelay, kFieldDecimal);
-    {
-        const std::unique_ptr<CsvOutput> file = OpenCsvOutput(csvName);
-        if (encoding_.utf8 && !file->Write("\xEF\xBB\xBF")) file->Fail();
-        TimeStampWriter times(regional_, state.SecondDecimals);
-        const bool written =
-            state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
-                                       [&](std::string_view bytes) { return file->Write(bytes); });
-        if (!written) file->Fail();
-        // A Ctrl-C during the write still leaves the earlier CSV in place.
-        if (AbortRequested) return;
-        file->Commit();
-        lastCsv_ = csvName;
-    }
+    if (!WriteCsv(csvName, regional_, encoding_, state)) return;
+    lastCsv_ = csvName;
+    const std::string& decimal = regional_.decimalSeparator;
     host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
                     "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +
                     "Sec.  Output=" + std::to_string(state.RowCount()) + "/" +
@@ -335,6 +350,25 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     host_.LogFinished(lastStatistics_);
     host_.ProcessEvents();
     host_.Pause500ms();
+}
+
+bool Converter::OpenLog(const std::string& name, const std::string& csvName) {
+    std::string reason;
+    const bool fromStandardInput = dashIsStandardInput_ && name == "-";
+    if (!(fromStandardInput ? OpenStandardInput(reader_, reason)
+                            : reader_.OpenLogFile(name, &reason))) {
+        ++failedEntries_;
+        host_.SetStatus("Error!");
+        host_.ShowError("Can not Open: " + name, reason);
+        return false;
+    }
+    if (!fromStandardInput && SameFile(csvName, name)) {
+        // The output would overwrite the log it is made from.
+        reader_.Close();
+        Refuse(name, "The log has the extension .csv; its output would overwrite it.");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tarnimex

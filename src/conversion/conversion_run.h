@@ -49,6 +49,8 @@ class Converter {
   private:
     void ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
     void Refuse(const std::string& name, const std::string& reason);
+    // Opens the log, or shows why not; false when it is not to be converted.
+    bool OpenLog(const std::string& name, const std::string& csvName);
 
     ConversionHost& host_;
     RegionalFormat regional_;
