@@ -250,12 +250,11 @@ void ReadReports(LogReader& reader, ConversionHost& host, const std::string& nam
 
 // Writes the CSV all or nothing: false when Ctrl-C came during the write, and
 // the earlier CSV stays. Throws IoError when it cannot be written.
-bool WriteCsv(const std::string& csvName, const RegionalFormat& regional,
+bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regional,
               const TextEncoding& encoding, ConversionState& state) {
     const std::string summary = "," + std::to_string(state.RowCount()) + "," +
                                 FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
                                 FormatGeneralNumber(state.MinDelay, kFieldDecimal);
-    const std::unique_ptr<CsvOutput> file = OpenCsvOutput(csvName);
     if (encoding.utf8 && !file->Write("\xEF\xBB\xBF")) file->Fail();
     TimeStampWriter times(regional, state.SecondDecimals);
     const bool written =
@@ -340,7 +339,10 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     }
     if (AbortRequested) return;
     host_.SetStatus("Output..");
-    if (!WriteCsv(csvName, regional_, encoding_, state)) return;
+    if (!WriteCsv(files_ ? files_->OpenCsv(csvName) : OpenCsvOutput(csvName), regional_, encoding_,
+                  state)) {
+        return;
+    }
     lastCsv_ = csvName;
     const std::string& decimal = regional_.decimalSeparator;
     host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
@@ -355,8 +357,10 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
 bool Converter::OpenLog(const std::string& name, const std::string& csvName) {
     std::string reason;
     const bool fromStandardInput = dashIsStandardInput_ && name == "-";
-    if (!(fromStandardInput ? OpenStandardInput(reader_, reason)
-                            : reader_.OpenLogFile(name, &reason))) {
+    const bool opened = files_              ? files_->OpenLog(reader_, name, reason)
+                        : fromStandardInput ? OpenStandardInput(reader_, reason)
+                                            : reader_.OpenLogFile(name, &reason);
+    if (!opened) {
         ++failedEntries_;
         host_.SetStatus("Error!");
         host_.ShowError("Can not Open: " + name, reason);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "conversion_host.h"
+#include "csv_file.h"
 #include "file_names.h"
 #include "log_reader.h"
 #include "regional_format.h"
@@ -20,6 +21,16 @@ namespace tarnimex {
 // included) becomes, in its box too.
 inline constexpr std::string_view kThresholdReplacement = "1.0";
 inline constexpr std::string_view kMaxStepReplacement = "0.2";
+
+// Where logs come from and CSVs go when not from and to the files named: the
+// tests and the fuzzer convert in memory through this.
+class ConversionFiles {
+  public:
+    virtual ~ConversionFiles() = default;
+    // Opens the log into reader; false, with the reason, when it cannot be.
+    virtual bool OpenLog(LogReader& reader, const std::string& name, std::string& reason) = 0;
+    virtual std::unique_ptr<CsvOutput> OpenCsv(const std::string& csvName) = 0;
+};
 
 class Converter {
   public:
@@ -35,6 +46,8 @@ class Converter {
     void ConvertFile(std::string_view name, const std::string& csvName);
     // From now on a log named "-" is standard input (the command line's).
     void ReadDashAsStandardInput() { dashIsStandardInput_ = true; }
+    // From now on logs and CSVs go through files instead of the file system.
+    void UseFiles(ConversionFiles& files) { files_ = &files; }
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }
@@ -58,6 +71,7 @@ class Converter {
     LogReader reader_;
     bool running_ = false;
     bool dashIsStandardInput_ = false;
+    ConversionFiles* files_ = nullptr;
     std::int64_t failedEntries_ = 0;
     std::string lastCsv_;
     LogStatistics lastStatistics_;
