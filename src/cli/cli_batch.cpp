@@ -35,8 +35,10 @@ class LogHost : public CliHost {
     }
     void SetStatus(const std::string& text) override {
         last_ = text;
-        const bool isProgress = text.size() > 6 && text.ends_with("Lines)");
-        if (progress_ || !isProgress) CliHost::SetStatus(text);
+        CliHost::SetStatus(text);
+    }
+    void ShowProgress(const Progress& progress, const std::string& text) override {
+        if (progress_) CliHost::ShowProgress(progress, text);
     }
     const std::string& Last() const { return last_; }
 

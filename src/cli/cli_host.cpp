@@ -17,19 +17,6 @@ namespace tarnimex {
 
 namespace {
 
-// "name (25.0%  12/40000Lines)" carries its percentage before the last "%  ".
-bool ProgressPercent(const std::string& text, double& percent) {
-    const std::size_t mark = text.rfind("%  ");
-    const std::size_t open = text.rfind(" (", mark);
-    if (mark == std::string::npos || open == std::string::npos || text.back() != ')') return false;
-    std::string number = text.substr(open + 2, mark - open - 2);
-    for (char& c : number) {
-        if (c < '0' || c > '9') c = '.';
-    }
-    percent = std::atof(number.c_str());
-    return true;
-}
-
 constexpr int kBarWidth = 30;
 constexpr int kNarrowBarWidth = 10;
 constexpr int kDefaultColumns = 80;
@@ -146,15 +133,18 @@ void CliHost::SetStatus(const std::string& text) {
         out_ << text << '\n' << std::flush;
         return;
     }
-    double percent = 0;
-    if (ProgressPercent(text, percent)) {
-        out_ << "\r\x1b[K" << ProgressLine(text, percent, TerminalColumns()) << std::flush;
-        liveLine_ = true;
-        return;
-    }
     if (liveLine_) out_ << "\r\x1b[K";
     liveLine_ = false;
     out_ << text << '\n' << std::flush;
+}
+
+void CliHost::ShowProgress(const Progress& progress, const std::string& text) {
+    if (quiet_ || !terminal_) return SetStatus(text);
+    const double percent = progress.size > 0 ? static_cast<double>(progress.bytesRead) /
+                                                   static_cast<double>(progress.size) * 100.0
+                                             : 0.0;
+    out_ << "\r\x1b[K" << ProgressLine(text, percent, TerminalColumns()) << std::flush;
+    liveLine_ = true;
 }
 
 void CliHost::LogFinished(const LogStatistics& statistics) {

@@ -40,6 +40,7 @@ class CliHost : public ConversionHost {
     void SetBusyCursor(bool) override {}
     void ShowError(const std::string& text, const std::string& detail) override;
     void Pause500ms() override {}
+    void ShowProgress(const Progress& progress, const std::string& text) override;
     void LogFinished(const LogStatistics& statistics) override;
 
     // Called with each finished log's statistics, after its status texts.

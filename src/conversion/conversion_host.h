@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,14 @@
 namespace tarnimex {
 
 enum class HostField { Key, SecKey, SecDec, TimeDiff, MaxStep };
+
+// How far the reading of a log has come, at each progress step.
+struct Progress {
+    std::int64_t bytesRead = 0;
+    std::int64_t size = 0;  // 0 when unknown (a pipe)
+    std::int64_t rows = 0;
+    std::int64_t lines = 0;
+};
 
 class ConversionHost {
   public:
@@ -35,6 +44,11 @@ class ConversionHost {
     // when there is one) is not part of the box's text.
     virtual void ShowError(const std::string& text, const std::string& detail) = 0;
     virtual void Pause500ms() = 0;
+    // The progress of the log being read, and the status text that shows it
+    // (the window's status line); a host may show the figures its own way.
+    virtual void ShowProgress(const Progress& /*progress*/, const std::string& text) {
+        SetStatus(text);
+    }
     // A log's reading has ended and its CSV is written, or it had no reports:
     // its statistics, after the log's last status text.
     virtual void LogFinished(const LogStatistics& /*statistics*/) {}

@@ -42,7 +42,12 @@ constexpr std::int64_t kProgressLines = 20000;
 // first readers found it.
 constexpr std::size_t kSearchStep = 7;
 
-std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::string_view decimal) {
+// "name ( 25.0%  12/40000Lines)": the percentage with one decimal in the
+// regional separator, at least three characters wide.
+std::string ProgressText(const std::string& name, const Progress& progress,
+                         std::string_view decimal) {
+    const std::int64_t bytesRead = progress.bytesRead;
+    const std::int64_t size = progress.size;
     const double percent =
         size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
     char buffer[64];
@@ -56,7 +61,8 @@ std::string ProgressPercent(std::int64_t bytesRead, std::int64_t size, std::stri
             text += *p;
     }
     while (text.size() < 3) text.insert(text.begin(), ' ');
-    return text;
+    return name + " (" + text + "%  " + std::to_string(progress.rows) + "/" +
+           std::to_string(progress.lines) + "Lines)";
 }
 
 bool OpenStandardInput(LogReader& reader, std::string& reason) {
@@ -239,10 +245,9 @@ void ReadReports(LogReader& reader, ConversionHost& host, const std::string& nam
             if (!line.empty()) state.HandleLine(line);
         }
         if (state.LineCount % kProgressLines == 0) {
-            host.SetStatus(name + " (" +
-                           ProgressPercent(reader.BytesRead(), reader.LogFileSize(), decimal) +
-                           "%  " + std::to_string(state.RowCount()) + "/" +
-                           std::to_string(state.LineCount) + "Lines)");
+            const Progress progress{reader.BytesRead(), reader.LogFileSize(), state.RowCount(),
+                                    state.LineCount};
+            host.ShowProgress(progress, ProgressText(name, progress, decimal));
             host.ProcessEvents();
         }
     }
