@@ -164,6 +164,13 @@ TEST_F(Cli, ExitStatusSaysWhetherEveryLogGaveACsv) {
     for (const auto& [logs, status] : cases) EXPECT_EQ(Run(logs), status) << logs.back();
 }
 
+TEST_F(Cli, ALogNamedLikeAProgressTextIsNoProgress) {
+    const std::string log = Log("a ( 5.0%  1|2Lines)", kReport);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({log}, out, err, true), 0);
+    EXPECT_EQ(out.str().rfind(log + "\n", 0), 0u) << out.str();
+}
+
 TEST_F(Cli, ProgressLineNeverWrapsTheTerminal) {
     // legend: a long name of several-byte characters on terminals of these widths
     std::string name = "/data/";
