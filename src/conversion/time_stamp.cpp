@@ -143,61 +143,126 @@ std::string_view TimeStampFormat(int secondDecimals) {
     }
 }
 
-bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
-                   int& third, int& hour, int& minute, int& sec, int& ms);
+namespace {
 
-// The usual shape, "dddd/dd/dd dd:dd:dd" (or "dd/dd/dddd …") with one-character
-// separators and 0 to 3 digits after a ".", read at fixed places. Returns false
-// when the text has another shape; the general reader then decides.
-bool ParseUsualShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
-                     int& third, int& hour, int& minute, int& sec, int& ms) {
-    if (text.size() < 19 || text.size() > 23 || regional.dateSeparator.size() != 1 ||
-        regional.timeSeparator.size() != 1) {
-        return false;
+// A date-time's numbers as written: the date's three in the text's order, then
+// the time of day.
+struct DateTimeFields {
+    int date[3] = {};
+    int hour = 0, minute = 0, second = 0, ms = 0;
+};
+
+// The usual shape: "dddd/dd/dd dd:dd:dd" (or "dd/dd/dddd ..." in a day- or
+// month-first order) with one-character separators and 0 to 3 digits after a
+// ".", read at fixed places.
+constexpr std::size_t kUsualMin = 19, kUsualMax = 23;  // sizes with 0 and 3 decimals
+constexpr std::size_t kUsualTime = 11, kUsualFraction = 20;
+
+bool UsualSeparators(const RegionalFormat& regional) {
+    return regional.dateSeparator.size() == 1 && regional.timeSeparator.size() == 1;
+}
+
+// n digits at t as a number; bad is set when one of them is no digit.
+unsigned FixedNumber(const char* t, std::size_t n, unsigned& bad) {
+    unsigned v = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto digit = static_cast<unsigned>(t[i] - '0');
+        bad |= digit > 9 ? 1u : 0u;
+        v = v * 10 + digit;
     }
+    return v;
+}
+
+// The date of a usual-shape text (its first 11 characters, the blank included).
+std::optional<DateTimeFields> ReadUsualDate(std::string_view text, const RegionalFormat& regional) {
     const char* t = text.data();
     const char ds = regional.dateSeparator[0];
-    const char ts = regional.timeSeparator[0];
     const bool yearFirst = regional.dateOrder == DateOrder::YMD;
-    const int sep1 = yearFirst ? 4 : 2;
-    if (t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ' || t[13] != ts || t[16] != ts)
-        return false;
-    auto digit = [&](int i) { return static_cast<unsigned>(t[i] - '0'); };
+    const std::size_t sep1 = yearFirst ? 4 : 2;
+    if (t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ') return std::nullopt;
     unsigned bad = 0;
-    auto number = [&](int from, int width) {
-        unsigned v = 0;
-        for (int i = from; i < from + width; ++i) {
-            bad |= digit(i) > 9 ? 1u : 0u;
-            v = v * 10 + digit(i);
-        }
-        return static_cast<int>(v);
-    };
-    first = number(0, sep1);
-    second = number(sep1 + 1, 2);
-    third = number(sep1 + 4, yearFirst ? 2 : 4);
-    hour = number(11, 2);
-    minute = number(14, 2);
-    sec = number(17, 2);
-    ms = 0;
-    if (text.size() > 19) {
-        if (t[19] != '.') return false;
-        const int digits = static_cast<int>(text.size()) - 20;
-        ms = number(20, digits);
-        for (int i = digits; i < 3; ++i) ms *= 10;
-    }
+    DateTimeFields f;
+    f.date[0] = static_cast<int>(FixedNumber(t, sep1, bad));
+    f.date[1] = static_cast<int>(FixedNumber(t + sep1 + 1, 2, bad));
+    f.date[2] = static_cast<int>(FixedNumber(t + sep1 + 4, yearFirst ? 2 : 4, bad));
+    if (bad != 0) return std::nullopt;
+    return f;
+}
+
+// The time of a usual-shape text into f.
+bool ReadUsualTime(std::string_view text, char ts, DateTimeFields& f) {
+    const char* t = text.data();
+    const std::size_t size = text.size();
+    unsigned bad = t[13] != ts || t[16] != ts || (size > kUsualMin && t[kUsualMin] != '.');
+    f.hour = static_cast<int>(FixedNumber(t + kUsualTime, 2, bad));
+    f.minute = static_cast<int>(FixedNumber(t + 14, 2, bad));
+    f.second = static_cast<int>(FixedNumber(t + 17, 2, bad));
+    const std::size_t digits = size > kUsualFraction ? size - kUsualFraction : 0;
+    unsigned ms = FixedNumber(t + kUsualFraction, digits, bad);
+    for (std::size_t i = digits; i < 3; ++i) ms *= 10;
+    f.ms = static_cast<int>(ms);
     return bad == 0;
 }
 
-double ParseRegionalTimeStamp(std::string_view text, const RegionalFormat& regional) {
-    int first = 0, second = 0, third = 0, hour = 0, minute = 0, sec = 0, ms = 0;
-    if (!ParseUsualShape(text, regional, first, second, third, hour, minute, sec, ms) &&
-        !ParseAnyShape(text, regional, first, second, third, hour, minute, sec, ms)) {
-        return 0.0;
+std::optional<DateTimeFields> ReadUsualShape(std::string_view text,
+                                             const RegionalFormat& regional) {
+    if (text.size() < kUsualMin || text.size() > kUsualMax || !UsualSeparators(regional))
+        return std::nullopt;
+    std::optional<DateTimeFields> f = ReadUsualDate(text, regional);
+    if (!f || !ReadUsualTime(text, regional.timeSeparator[0], *f)) return std::nullopt;
+    return f;
+}
+
+// Any shape: the date's numbers of 1 or 2 digits (the year up to 4) with the
+// regional separators of any length, a blank, the time, and "." with up to
+// three digits.
+std::optional<DateTimeFields> ReadAnyShape(std::string_view text, const RegionalFormat& regional) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    DateTimeFields f;
+    // The year may have four digits wherever the date order puts it.
+    const int firstDigits = regional.dateOrder == DateOrder::YMD ? 4 : 2;
+    const int thirdDigits = regional.dateOrder == DateOrder::YMD ? 2 : 4;
+    if (!ReadNumber(p, end, firstDigits, f.date[0]) || !ReadText(p, end, regional.dateSeparator) ||
+        !ReadNumber(p, end, 2, f.date[1]) || !ReadText(p, end, regional.dateSeparator) ||
+        !ReadNumber(p, end, thirdDigits, f.date[2])) {
+        return std::nullopt;
     }
-    const std::optional<long long> days = DayOfDate(regional.dateOrder, first, second, third);
-    if (!days || hour > 23 || minute > 59 || sec > 59) return 0.0;
-    const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
-    return static_cast<double>(*days) + static_cast<double>(msOfDay) / 86400000.0;
+    if (p == end || *p != ' ') return std::nullopt;
+    ++p;
+    const std::string& timeSep = regional.timeSeparator;
+    if (!ReadNumber(p, end, 2, f.hour) || !ReadText(p, end, timeSep) ||
+        !ReadNumber(p, end, 2, f.minute) || !ReadText(p, end, timeSep) ||
+        !ReadNumber(p, end, 2, f.second)) {
+        return std::nullopt;
+    }
+    if (p != end && *p == '.') {
+        ++p;
+        const char* const digits = p;
+        // Four digits or more would be a millisecond count of 1000 or more.
+        if (p != end && !ReadNumber(p, end, 3, f.ms)) return std::nullopt;
+        for (auto i = p - digits; i < 3; ++i) f.ms *= 10;
+    }
+    if (p != end) return std::nullopt;
+    return f;
+}
+
+// The value of a time of day on a day, or 0 when the time is not one.
+double ValueOnDay(long long days, const DateTimeFields& f) {
+    if (f.hour > 23 || f.minute > 59 || f.second > 59) return 0.0;
+    const std::int64_t msOfDay = ((f.hour * 60 + f.minute) * 60 + f.second) * 1000 + f.ms;
+    return static_cast<double>(days) + static_cast<double>(msOfDay) / 86400000.0;
+}
+
+}  // namespace
+
+double ParseRegionalTimeStamp(std::string_view text, const RegionalFormat& regional) {
+    std::optional<DateTimeFields> f = ReadUsualShape(text, regional);
+    if (!f) f = ReadAnyShape(text, regional);
+    if (!f) return 0.0;
+    const std::optional<long long> days =
+        DayOfDate(regional.dateOrder, f->date[0], f->date[1], f->date[2]);
+    return days ? ValueOnDay(*days, *f) : 0.0;
 }
 
 double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
@@ -220,95 +285,32 @@ double ParseTimeStamp(std::string_view text, const RegionalFormat& regional) {
     return 0.0;
 }
 
-bool ParseAnyShape(std::string_view text, const RegionalFormat& regional, int& first, int& second,
-                   int& third, int& hour, int& minute, int& sec, int& ms) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    const std::string& dateSep = regional.dateSeparator;
-    // The year may have four digits wherever the date order puts it.
-    const int firstDigits = regional.dateOrder == DateOrder::YMD ? 4 : 2;
-    const int thirdDigits = regional.dateOrder == DateOrder::YMD ? 2 : 4;
-    if (!ReadNumber(p, end, firstDigits, first) || !ReadText(p, end, dateSep) ||
-        !ReadNumber(p, end, 2, second) || !ReadText(p, end, dateSep) ||
-        !ReadNumber(p, end, thirdDigits, third)) {
-        return false;
-    }
-    if (p == end || *p != ' ') return false;
-    ++p;
-    const std::string& timeSep = regional.timeSeparator;
-    if (!ReadNumber(p, end, 2, hour) || !ReadText(p, end, timeSep) ||
-        !ReadNumber(p, end, 2, minute) || !ReadText(p, end, timeSep) ||
-        !ReadNumber(p, end, 2, sec)) {
-        return false;
-    }
-    ms = 0;
-    if (p != end && *p == '.') {
-        ++p;
-        const char* const digits = p;
-        // Four digits or more would be a millisecond count of 1000 or more.
-        if (p != end && !ReadNumber(p, end, 3, ms)) return false;
-        for (auto i = p - digits; i < 3; ++i) ms *= 10;
-    }
-    return p == end;
-}
-
 TimeStampReader::TimeStampReader(const RegionalFormat& regional)
-    : regional_(regional),
-      usual_(regional.dateSeparator.size() == 1 && regional.timeSeparator.size() == 1) {}
+    : regional_(regional), usual_(UsualSeparators(regional)) {}
 
 double TimeStampReader::Read(std::string_view text) {
     const std::size_t size = text.size();
-    if (!usual_ || size < 19 || size > 23) return ParseTimeStamp(text, regional_);
-    const char* const t = text.data();
-    if (!cached_ || std::memcmp(t, dateText_, sizeof dateText_) != 0) {
+    if (!usual_ || size < kUsualMin || size > kUsualMax) return ParseTimeStamp(text, regional_);
+    if (!cached_ || std::memcmp(text.data(), dateText_, sizeof dateText_) != 0) {
         // A new date: read it whole, and remember it when it is of the usual shape.
         const double value = ParseTimeStamp(text, regional_);
-        const bool yearFirst = regional_.dateOrder == DateOrder::YMD;
-        const int sep1 = yearFirst ? 4 : 2;
-        const char ds = regional_.dateSeparator[0];
-        bool digits = true;
-        for (int i = 0; i < 10; ++i) {
-            if (i != sep1 && i != sep1 + 3)
-                digits = digits && static_cast<unsigned>(t[i] - '0') < 10u;
-        }
-        if (!digits || t[sep1] != ds || t[sep1 + 3] != ds || t[10] != ' ') return value;
-        auto number = [&](int from, int width) {
-            int v = 0;
-            for (int i = from; i < from + width; ++i) v = v * 10 + (t[i] - '0');
-            return v;
-        };
-        const int first = number(0, sep1);
-        const int second = number(sep1 + 1, 2);
-        const int third = number(sep1 + 4, yearFirst ? 2 : 4);
-        const std::optional<long long> days = DayOfDate(regional_.dateOrder, first, second, third);
+        const std::optional<DateTimeFields> date = ReadUsualDate(text, regional_);
+        const std::optional<long long> days =
+            date ? DayOfDate(regional_.dateOrder, date->date[0], date->date[1], date->date[2])
+                 : std::nullopt;
         cached_ = days.has_value();
         if (cached_) {
-            std::memcpy(dateText_, t, sizeof dateText_);
+            std::memcpy(dateText_, text.data(), sizeof dateText_);
             days_ = *days;
         }
         return value;
     }
-    // The cached date: the time of day, as ParseTimeStamp reads it, or the whole
-    // text through ParseTimeStamp when it is not of the usual shape.
-    const char ts = regional_.timeSeparator[0];
-    unsigned bad = t[13] != ts || t[16] != ts || (size > 19 && t[19] != '.');
-    auto number = [&](std::size_t from, std::size_t width) {
-        unsigned v = 0;
-        for (std::size_t i = from; i < from + width; ++i) {
-            const auto digit = static_cast<unsigned>(t[i] - '0');
-            bad |= digit > 9 ? 1u : 0u;
-            v = v * 10 + digit;
-        }
-        return v;
-    };
-    const unsigned hour = number(11, 2);
-    const unsigned minute = number(14, 2);
-    const unsigned sec = number(17, 2);
-    unsigned ms = size > 20 ? number(20, size - 20) : 0;
-    for (std::size_t i = size > 20 ? size - 20 : 0; i < 3; ++i) ms *= 10;
-    if (bad != 0 || hour > 23 || minute > 59 || sec > 59) return ParseTimeStamp(text, regional_);
-    const std::int64_t msOfDay = ((hour * 60 + minute) * 60 + sec) * 1000 + ms;
-    return static_cast<double>(days_) + static_cast<double>(msOfDay) / 86400000.0;
+    // The cached date: the time of day, or the whole text through
+    // ParseTimeStamp when it is not of the usual shape.
+    DateTimeFields f;
+    const double value =
+        ReadUsualTime(text, regional_.timeSeparator[0], f) ? ValueOnDay(days_, f) : 0.0;
+    return value != 0.0 ? value : ParseTimeStamp(text, regional_);
 }
 
 TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecimals)
