@@ -26,7 +26,7 @@ struct BatchLog {
 };
 
 struct BatchSetup {
-    CliFields fields;
+    ConversionSettings fields;
     RegionalFormat regional;
     TextEncoding encoding;
     bool terminal = false;

@@ -9,15 +9,9 @@
 #include <string>
 
 #include "conversion/conversion_host.h"
+#include "settings/conversion_settings.h"
 
 namespace tarnimex {
-
-struct CliFields {
-    std::string key, secondKey, decimals, threshold, maxStep;
-    bool limit = false;
-    double alarmStep = 50.0;
-    std::string alarmSymbol = "!!";
-};
 
 // The live line of a progress status on a terminal of the given width: a bar,
 // then the status with the log's name shortened in the middle so that the line
@@ -26,7 +20,8 @@ std::string ProgressLine(const std::string& status, double percent, int columns)
 
 class CliHost : public ConversionHost {
   public:
-    CliHost(CliFields fields, std::ostream& out, std::ostream& err, bool terminal, bool quiet)
+    CliHost(ConversionSettings fields, std::ostream& out, std::ostream& err, bool terminal,
+            bool quiet)
         : fields_(std::move(fields)), out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
     ~CliHost() override;
 
@@ -34,7 +29,7 @@ class CliHost : public ConversionHost {
     void SetFieldText(HostField field, const std::string& text) override;
     bool LimitChecked() override { return fields_.limit; }
     double AlarmStep() override { return fields_.alarmStep; }
-    std::string SymbolOfAlarm() override { return fields_.alarmSymbol; }
+    std::string SymbolOfAlarm() override { return fields_.symbolOfAlarm; }
     void SetStatus(const std::string& text) override;
     void ProcessEvents() override {}
     void SetBusyCursor(bool) override {}
@@ -50,7 +45,7 @@ class CliHost : public ConversionHost {
     void EndLiveLine();
 
   private:
-    CliFields fields_;
+    ConversionSettings fields_;
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;

@@ -46,24 +46,24 @@ bool OneCharacter(std::string_view text) {
 
 bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::string& error) {
     if (name == "key")
-        o.key = value;
+        o.settings.key = value;
     else if (name == "second-key")
-        o.secondKey = value;
+        o.settings.secondKey = value;
     else if (name == "decimals") {
         if (value == "auto" || value == "Auto")
-            o.decimals = "Auto";
+            o.settings.decimals = "Auto";
         else if (value.size() == 1 && value[0] >= '0' && value[0] <= '3')
-            o.decimals = value;
+            o.settings.decimals = value;
         else {
             error = "--decimals takes auto, 0, 1, 2 or 3, not \"" + value + "\"";
             return false;
         }
     } else if (name == "limit")
-        o.limit = true;
+        o.settings.limit = true;
     else if (name == "threshold")
-        o.threshold = value;
+        o.settings.threshold = value;
     else if (name == "max-step")
-        o.maxStep = value;
+        o.settings.maxStep = value;
     else if (name == "alarm-step")
         o.alarmStep = value;
     else if (name == "alarm-symbol")

@@ -6,19 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "settings/conversion_settings.h"
+
 namespace tarnimex {
 
 enum class SummaryFormat { None, Text, Json };
 
 struct CliOptions {
-    std::string key = "$GPTXT";
-    std::string secondKey = "RMC delay";
-    std::string decimals = "Auto";  // the text the decimals list would show
-    bool limit = false;
-    std::string threshold = "0.2";
-    std::string maxStep = "10.0";
-    std::optional<std::string> alarmStep;    // default 50 seconds
-    std::optional<std::string> alarmSymbol;  // default "!!"
+    // What the options set of the record; the alarm step and symbol come apart
+    // as typed, since a settings file may give them too.
+    ConversionSettings settings;
+    std::optional<std::string> alarmStep;
+    std::optional<std::string> alarmSymbol;
     std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
     std::optional<std::string> settingsFile;
     bool quiet = false;

@@ -51,8 +51,8 @@ void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat
         std::string_view becomes;
     };
     const NumberOption numbers[] = {
-        {"threshold", options.threshold, kThresholdReplacement},
-        {"max-step", options.maxStep, kMaxStepReplacement},
+        {"threshold", options.settings.threshold, kThresholdReplacement},
+        {"max-step", options.settings.maxStep, kMaxStepReplacement},
         {"alarm-step", options.alarmStep, "0 (no alarm marks)"},
     };
     for (const NumberOption& number : numbers) {
@@ -84,15 +84,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     const RegionalFormat regional = Regional(options);
-    CliFields fields;
-    fields.key = options.key;
-    fields.secondKey = options.secondKey;
-    fields.decimals = options.decimals;
-    fields.limit = options.limit;
-    fields.threshold = options.threshold;
-    fields.maxStep = options.maxStep;
-    fields.alarmStep = 50.0;
-    fields.alarmSymbol = "!!";
+    ConversionSettings fields = options.settings;
     if (options.settingsFile) {
         // The window's settings, as it would hold them after loading the file.
         try {
@@ -109,7 +101,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                 fields.threshold = *settings.threshold;
             if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
             fields.alarmStep = settings.alarmStep;
-            fields.alarmSymbol = settings.symbolOfAlarm;
+            fields.symbolOfAlarm = settings.symbolOfAlarm;
         } catch (const SettingsError& e) {
             err << "tarnimex-convert: " << e.what() << '\n';
             return 2;
@@ -120,7 +112,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             ReadUserNumber(*options.alarmStep, regional.decimalSeparator).value_or(0.0);
     }
     WarnOfTextsThatAreNoNumbers(options, regional, err);
-    if (options.alarmSymbol) fields.alarmSymbol = std::string(Trim(*options.alarmSymbol));
+    if (options.alarmSymbol) fields.symbolOfAlarm = std::string(Trim(*options.alarmSymbol));
 
     std::string planError;
     const Plan plan = PlanLogs(options, err, planError);

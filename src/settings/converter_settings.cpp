@@ -46,7 +46,7 @@ ConverterSettings ReadConverterSettings(const std::string& path, const RegionalF
                 break;
             case OptionKind::SymbolOfAlarm:
                 settings.symbolOfAlarm =
-                    SymbolFromSetting(value.value_or(std::string(kDefaultSymbolOfAlarm)));
+                    SymbolFromSetting(value.value_or(kDefaultSettings.symbolOfAlarm));
                 break;
             case OptionKind::MainTop:
             case OptionKind::MainLeft:

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "conversion/regional_format.h"
+#include "settings/conversion_settings.h"
 #include "settings/settings_error.h"
 
 namespace tarnimex {
@@ -16,8 +17,8 @@ struct ConverterSettings {  // each set only when the key is present and reads a
     std::optional<std::string> key, secondKey, threshold, maxStep;
     std::optional<int> secDecIndex;  // after the load rule (outside 0..4 -> 0)
     std::optional<bool> limit;
-    double alarmStep = 50.0;           // as LoadOptions takes it (50 when missing)
-    std::string symbolOfAlarm = "!!";  // trimmed
+    double alarmStep = kDefaultSettings.alarmStep;               // as LoadOptions takes it
+    std::string symbolOfAlarm = kDefaultSettings.symbolOfAlarm;  // trimmed
 };
 
 // Reads a settings file without creating or changing it; throws SettingsError

@@ -10,6 +10,7 @@
 
 #include "conversion/regional_format.h"
 #include "conversion/sentence.h"
+#include "settings/conversion_settings.h"
 #include "settings/options.h"
 
 namespace tarnimex {
@@ -37,16 +38,11 @@ inline constexpr std::array<OptionKey, 10> kOptionKeys{{
     {"MainLeft", OptionKind::MainLeft},
 }};
 
-// A number, not the text "50.0": read with a "," decimal separator that text
-// would give 0 and switch alarms off without the user ever asking for it.
-inline constexpr double kDefaultAlarmStep = 50.0;
-inline constexpr std::string_view kDefaultSymbolOfAlarm = "!!";
-
 // Stored values are read with the regional decimal separator, as they were written.
 inline double AlarmStepFromSetting(const std::optional<std::string>& value,
                                    const RegionalFormat& regional) {
     return value ? ReadUserNumber(*value, regional.decimalSeparator).value_or(0.0)
-                 : kDefaultAlarmStep;
+                 : kDefaultSettings.alarmStep;
 }
 
 // A stored decimals position outside the list selects "Auto".

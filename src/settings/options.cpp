@@ -60,8 +60,7 @@ void Load(OptionsWindow& window, const RegionalFormat& regional) {
                 AlarmStep = AlarmStepFromSetting(value, regional);
                 break;
             case OptionKind::SymbolOfAlarm:
-                SymbolOfAlarm =
-                    SymbolFromSetting(value.value_or(std::string(kDefaultSymbolOfAlarm)));
+                SymbolOfAlarm = SymbolFromSetting(value.value_or(kDefaultSettings.symbolOfAlarm));
                 break;
             case OptionKind::MainTop:
                 top = IntegerOr(value, kNoPosition);

@@ -5,13 +5,12 @@
 #include <cstdio>
 
 #include "conversion/sentence.h"
+#include "settings/conversion_settings.h"
 #include "ui/chart_window.h"
 
 namespace tarnimex {
 
 namespace {
-
-constexpr double kDefaultAlarmStep = 50;
 
 void Say(const QString& text) {
     std::fprintf(stderr, "tarnimex: %s\n", text.toLocal8Bit().constData());
@@ -26,7 +25,7 @@ bool AsksForChart(const QStringList& arguments) {
 int RunChartCommand(const QStringList& arguments) {
     QStringList files;
     QString exportPath;
-    double alarmStep = kDefaultAlarmStep;
+    double alarmStep = kDefaultSettings.alarmStep;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         const bool valued = argument == "--export" || argument == "--alarm-step";

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "settings/conversion_settings.h"
 #include "settings/settings_location.h"
 #include "ui/version_text.h"
 
@@ -26,10 +27,10 @@ QPushButton* MakeButton(const QString& caption, QWidget* parent, int left, int t
     return button;
 }
 
-TLabeledEdit* MakeEdit(const QString& caption, const QString& text, QWidget* parent, int left,
+TLabeledEdit* MakeEdit(const QString& caption, const std::string& text, QWidget* parent, int left,
                        int top, int width) {
     auto* edit = new TLabeledEdit(caption, parent);
-    edit->setText(text);
+    edit->setText(QString::fromStdString(text));
     edit->SetBounds(left, top, width, 21);
     return edit;
 }
@@ -124,8 +125,9 @@ void TFormMain::CreateControls() {
     resize(kClientWidth, kClientHeight);
 
     LabeledEditFilename = MakeEdit("NMEA filename", "", this, 104, 21, 390);
-    LabeledEditKey = MakeEdit("Key sentence", "$GPTXT", this, 104, 55, 81);
-    LabeledEditSecKey = MakeEdit("2nd Key", "RMC delay", this, 264, 55, 81);
+    const ConversionSettings& initial = kDefaultSettings;
+    LabeledEditKey = MakeEdit("Key sentence", initial.key, this, 104, 55, 81);
+    LabeledEditSecKey = MakeEdit("2nd Key", initial.secondKey, this, 264, 55, 81);
 
     Label1 = new QLabel("Second dec.", this);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -142,8 +144,8 @@ void TFormMain::CreateControls() {
     CheckBoxLimit = new QCheckBox("Limiting", this);
     CheckBoxLimit->setGeometry(32, 84, 81, 17);
 
-    LabeledEditTimeDiff = MakeEdit("Threshold time (Sec.)", "0.2", this, 248, 82, 40);
-    LabeledEditMaxStep = MakeEdit("Max time step (Sec.)", "10.0", this, 454, 82, 40);
+    LabeledEditTimeDiff = MakeEdit("Threshold time (Sec.)", initial.threshold, this, 248, 82, 40);
+    LabeledEditMaxStep = MakeEdit("Max time step (Sec.)", initial.maxStep, this, 454, 82, 40);
     LabeledEditTimeDiff->setEnabled(false);
     LabeledEditMaxStep->setEnabled(false);
 
