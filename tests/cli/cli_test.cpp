@@ -31,6 +31,26 @@ class Cli : public test::ScratchFolderTest {
         setenv("LC_ALL", "C.UTF-8", 1);
         ScratchFolderTest::SetUp();
     }
+    // A big log of reports and the converter started on it, its standard output
+    // a pipe: the child's id and the pipe's reading end.
+    std::pair<pid_t, int> StartOnBigLog(std::size_t bytes) {
+        std::string log;
+        log.reserve(bytes + 100);
+        while (log.size() < bytes) log += kReport;
+        log_ = Log("big.nmea", log);
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return {-1, -1};
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(pipeFds[1], 1);
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+            execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log_.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(pipeFds[1]);
+        return {child, pipeFds[0]};
+    }
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
         const int status = RunCli(args, out, err, false);
@@ -38,7 +58,7 @@ class Cli : public test::ScratchFolderTest {
         err_ = err.str();
         return status;
     }
-    std::string out_, err_;
+    std::string out_, err_, log_;
 };
 
 TEST_F(Cli, StatusLinesAndTheCsv) {
@@ -196,25 +216,13 @@ TEST_F(Cli, ProgressLineNeverWrapsTheTerminal) {
 }
 
 TEST_F(Cli, AReaderOfTheStatusLinesThatLeavesDoesNotStopTheRun) {
-    std::string bytes;
-    while (bytes.size() < (30u << 20)) bytes += kReport;
-    const std::string log = Log("big.nmea", bytes);
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipeFds[1]);
+    const auto [child, output] = StartOnBigLog(30u << 20);
+    ASSERT_GT(child, 0);
     // Like "| head -1": the first line, then the reader is gone.
     char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+    while (read(output, &c, 1) == 1 && c != '\n') {
     }
-    close(pipeFds[0]);
+    close(output);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
@@ -233,29 +241,17 @@ TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
 
 TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
     // Enough reports that the run cannot end before the signal arrives.
-    std::string bytes;
-    bytes.reserve(64 << 20);
-    while (bytes.size() < (60u << 20)) bytes += kReport;
-    const std::string log = Log("big.nmea", bytes);
     std::ofstream(dir_ / "big.csv") << "earlier";
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipeFds[1]);
+    const auto [child, output] = StartOnBigLog(60u << 20);
+    ASSERT_GT(child, 0);
     // The log's name comes out once the log is open.
     std::string out;
     char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') out += c;
-    EXPECT_EQ(out, log);
+    while (read(output, &c, 1) == 1 && c != '\n') out += c;
+    EXPECT_EQ(out, log_);
     kill(child, SIGINT);
-    while (read(pipeFds[0], &c, 1) == 1) out += c;
-    close(pipeFds[0]);
+    while (read(output, &c, 1) == 1) out += c;
+    close(output);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
