@@ -1,30 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csv_file.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <filesystem>
-#include <system_error>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <cstdio>
 
 #include "conversion_host.h"
+#include "platform/system_error.h"
 
 namespace tarnimex {
 
 namespace {
-
-std::string Reason(int error) {
-    return std::generic_category().message(error);
-}
-
-[[noreturn]] void Throw(const std::string& path, int error) {
-    throw IoError("Cannot create file \"" + path + "\". " + Reason(error));
-}
 
 // Standard output cannot be replaced as a whole: the CSV is held until complete.
 class StandardOutput : public CsvOutput {
@@ -41,7 +26,7 @@ class StandardOutput : public CsvOutput {
         }
     }
     [[noreturn]] void Fail() override {
-        throw IoError("Cannot write standard output. " + Reason(errno != 0 ? errno : EIO));
+        throw IoError("Cannot write standard output. " + LibraryReason(errno != 0 ? errno : EIO));
     }
 
   private:
@@ -55,62 +40,32 @@ std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path) {
     return std::make_unique<AtomicFile>(path);
 }
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
-#ifndef _WIN32
-    // A rename would replace a file its owner protected; the file's own
-    // permission decides, as when it is opened for writing.
-    struct stat target {};
-    const bool replaces = ::stat(path_.c_str(), &target) == 0 && S_ISREG(target.st_mode);
-    if (replaces && ::access(path_.c_str(), W_OK) != 0) Throw(path_, errno);
-#endif
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100 && file_ == nullptr; ++attempt) {
-        tempPath_ = path_ + ".tmp" + std::to_string((stamp + counter++) % 1000000007ull);
-        errno = 0;
-        file_ = std::fopen(tempPath_.c_str(), "wbx");  // never reuses an existing file
-        if (file_ == nullptr && errno != EEXIST) break;
-    }
-    if (file_ == nullptr) Throw(path_, errno != 0 ? errno : EIO);
-#ifndef _WIN32
-    // The new file takes the old one's permissions (umask aside).
-    if (replaces) ::fchmod(::fileno(file_), target.st_mode & 07777);
-#endif
-    // Callers hand over large pieces; a stdio buffer would only copy them once more.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+namespace {
+
+[[noreturn]] void ThrowIoError(const FileError& error) {
+    throw IoError("Cannot create file \"" + error.Name() + "\". " + error.Reason());
 }
 
-AtomicFile::~AtomicFile() {
-    if (file_ != nullptr) std::fclose(file_);
-    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
+}  // namespace
+
+SafeFile AtomicFile::Create(std::string path) try {
+    return SafeFile(std::move(path), Durability::kCached);
+} catch (const FileError& error) {
+    ThrowIoError(error);
 }
+
+AtomicFile::AtomicFile(std::string path) : file_(Create(std::move(path))) {}
 
 bool AtomicFile::Write(std::string_view bytes) {
-    if (error_ != 0) return false;
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-        error_ = errno != 0 ? errno : EIO;
-        return false;
-    }
-    return true;
+    return file_.Write(bytes);
 }
 
-void AtomicFile::Fail() {
-    const int error = error_ != 0 ? error_ : EIO;
-    Throw(path_, error);
+void AtomicFile::Fail() try { file_.ThrowError(); } catch (const FileError& error) {
+    ThrowIoError(error);
 }
 
-void AtomicFile::Commit() {
-    if (error_ != 0) Fail();
-    errno = 0;
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (closed != 0) Throw(path_, errno != 0 ? errno : EIO);
-    std::error_code ec;
-    std::filesystem::rename(tempPath_, path_, ec);
-    if (ec) throw IoError("Cannot create file \"" + path_ + "\". " + ec.message());
-    tempPath_.clear();
+void AtomicFile::Commit() try { file_.Commit(); } catch (const FileError& error) {
+    ThrowIoError(error);
 }
 
 }  // namespace tarnimex

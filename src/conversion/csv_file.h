@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes a file all or nothing: the bytes go to a new temporary file in the
-// same folder, which replaces the target only when it is complete, so a failed
-// write leaves no half-written file and keeps any earlier one.
+// Where a CSV goes: a file written all or nothing, or standard output.
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/safe_file.h"
 
 namespace tarnimex {
 
@@ -25,24 +24,21 @@ class CsvOutput {
 // "-" is standard output, which gets the CSV only once it is complete.
 std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path);
 
+// A CSV can be made again from its log, so it is not synced before the rename.
 class AtomicFile : public CsvOutput {
   public:
-    // Creates the temporary file; throws IoError naming path on failure.
+    // Creates the new file; throws IoError naming path on failure.
     explicit AtomicFile(std::string path);
-    ~AtomicFile() override;  // removes the temporary file unless committed
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
 
     bool Write(std::string_view bytes) override;
-    // Closes the temporary file and renames it over the target; throws IoError.
+    // Replaces the target with the new file; throws IoError.
     void Commit() override;
     [[noreturn]] void Fail() override;
 
   private:
-    std::string path_;
-    std::string tempPath_;
-    std::FILE* file_ = nullptr;
-    int error_ = 0;
+    static SafeFile Create(std::string path);
+
+    SafeFile file_;
 };
 
 }  // namespace tarnimex

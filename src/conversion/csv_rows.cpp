@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/path_names.h"
 #include "sentence.h"
 #include "time_stamp.h"
 
@@ -114,7 +115,7 @@ bool ReadCsvRows(std::string_view bytes, CsvRows& out, std::string& error) {
 
 bool ReadCsvFile(const std::string& path, CsvRows& out, std::string& error) {
     errno = 0;
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     const std::string bytes(std::istreambuf_iterator<char>(file), {});
     if (!file.is_open() || file.bad()) {
         const int reason = errno != 0 ? errno : EIO;

@@ -6,30 +6,6 @@
 
 namespace tarnimex {
 
-namespace {
-
-#ifdef _WIN32
-constexpr std::string_view kSeparators = "\\:/";
-#else
-constexpr std::string_view kSeparators = "/";
-#endif
-
-}  // namespace
-
-std::string_view FileExtension(std::string_view name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    const std::size_t separator = name.find_last_of(kSeparators);
-    if (separator != std::string_view::npos && separator > dot) return {};
-    return name.substr(dot);
-}
-
-std::string FolderPart(std::string_view path) {
-    const std::size_t separator = path.find_last_of(kSeparators);
-    return separator == std::string_view::npos ? std::string{}
-                                               : std::string{path.substr(0, separator + 1)};
-}
-
 std::string CsvFileName(std::string_view logName) {
     // A compressed log's CSV is that of the name it would have uncompressed.
     if (HasCompressedExtension(logName)) logName.remove_suffix(FileExtension(logName).size());

@@ -1,20 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// File names as the file box holds them: entries joined with ";", extensions
-// taken after the last "." that follows the last folder separator (on POSIX
-// only "/"; on Windows also "\" and ":").
+// File names as the file box holds them: entries joined with ";", and the CSV
+// that each log gets.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/path_names.h"
+
 namespace tarnimex {
-
-// From the last "." after the last folder separator to the end; empty when there is none.
-std::string_view FileExtension(std::string_view name);
-
-// The folder part of a path, up to and including its last folder separator.
-std::string FolderPart(std::string_view path);
 
 // The CSV beside a log: its extension replaced by ".csv", or ".csv" appended;
 // a compression extension goes first ("day1.nmea.gz" gives "day1.csv").

@@ -14,6 +14,9 @@
 
 #include "compressed_source.h"
 #include "conversion_host.h"
+#include "platform/file_access.h"
+#include "platform/path_names.h"
+#include "platform/system_error.h"
 #include "text_scan.h"
 
 #if defined(__SSE2__)
@@ -72,10 +75,6 @@ void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::
     ckB = static_cast<std::uint8_t>(b);
 }
 
-std::string SystemReason(int error) {
-    return std::generic_category().message(error);
-}
-
 }  // namespace
 
 LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
@@ -98,15 +97,16 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     };
     if (fileName.empty()) return fail("No file name");
     std::error_code ec;
-    const auto status = std::filesystem::status(fileName, ec);
+    const std::filesystem::path path = PathFromUtf8(fileName);
+    const auto status = std::filesystem::status(path, ec);
     if (ec) return fail(ec.message());
     if (!std::filesystem::is_regular_file(status)) return fail("Not a regular file");
     errno = 0;
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) return fail(SystemReason(errno != 0 ? errno : EIO));
+    std::FILE* file = OpenForReading(fileName);
+    if (file == nullptr) return fail(LibraryReason(errno != 0 ? errno : EIO));
     // Our own blocks are large enough; a second buffer would only copy.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    const auto size = std::filesystem::file_size(fileName, ec);
+    const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
         std::fclose(file);
         return fail(ec.message());

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "settings/file_system.h"
+#include "platform/path_names.h"
 
 #ifdef _WIN32
 #define NOMINMAX

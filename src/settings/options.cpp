@@ -7,7 +7,8 @@
 
 #include "conversion/general_number.h"
 #include "conversion/sentence.h"
-#include "settings/file_system.h"
+#include "platform/path_names.h"
+#include "platform/safe_file.h"
 #include "settings/option_keys.h"
 #include "settings/profile_file.h"
 #include "settings/settings_location.h"
@@ -24,6 +25,16 @@ bool FileExists(const std::string& name) {
     return std::filesystem::exists(PathFromUtf8(name), ec);
 }
 
+// The settings cannot be made again, so they reach the disk before they
+// replace the old ones.
+void WriteSettingsFile(const std::string& name, std::string_view bytes) {
+    try {
+        WriteFileAtomically(name, bytes, Durability::kSynced);
+    } catch (const FileError&) {
+        throw SettingsError("Cannot write : " + name);
+    }
+}
+
 // The value as an integer; the fallback when it is missing or not a whole
 // 32-bit integer.
 int IntegerOr(const std::optional<std::string>& value, int fallback) {
@@ -34,7 +45,7 @@ int IntegerOr(const std::optional<std::string>& value, int fallback) {
 
 void Load(OptionsWindow& window, const RegionalFormat& regional) {
     if (!FileExists(IniFileName)) {
-        WriteFileAtomically(PathFromUtf8(IniFileName), ProfileFile::NewUtf16().ToBytes());
+        WriteSettingsFile(IniFileName, ProfileFile::NewUtf16().ToBytes());
     }
     const ProfileFile profile = ReadProfileFile(IniFileName);
 
@@ -106,7 +117,7 @@ void Save(OptionsWindow& window, const RegionalFormat& regional) {
     for (const OptionKey& key : kOptionKeys) {
         profile.Write(kOptionSection, key.name, SavedValue(key, window, regional, outer));
     }
-    WriteFileAtomically(PathFromUtf8(IniFileName), profile.ToBytes());
+    WriteSettingsFile(IniFileName, profile.ToBytes());
 }
 
 }  // namespace

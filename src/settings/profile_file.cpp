@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "settings/file_system.h"
+#include "platform/file_access.h"
 #include "settings/settings_error.h"
 #include "settings/utf.h"
 
@@ -209,7 +209,7 @@ void ProfileFile::EndLine(Line& line, const std::string& lineBreak) const {
 }
 
 ProfileFile ReadProfileFile(const std::string& path) {
-    const std::optional<std::string> bytes = ReadFileBytes(PathFromUtf8(path));
+    const std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) throw SettingsError("Cannot read : " + path);
     return ProfileFile::FromBytes(*bytes);
 }

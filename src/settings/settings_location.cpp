@@ -6,7 +6,10 @@
 #include <optional>
 #include <string_view>
 
-#include "settings/file_system.h"
+#include "platform/file_access.h"
+#include "platform/path_names.h"
+#include "platform/safe_file.h"
+#include "settings/file_date.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -20,14 +23,6 @@ std::string IniFileName;
 namespace fs = std::filesystem;
 
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-constexpr std::string_view kSeparators = "\\:";
-#else
-constexpr char kSeparator = '/';
-constexpr std::string_view kSeparators = "/";
-#endif
 
 std::string& ExecutablePathOverride() {
     static std::string path;
@@ -61,16 +56,6 @@ std::optional<std::string> EnvironmentValue(const char* name) {
 #endif
 }
 
-// Up to and including the last separator; empty for a bare name.
-std::string FolderPart(const std::string& name) {
-    const std::size_t last = name.find_last_of(kSeparators);
-    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
-}
-
-std::string FileNamePart(const std::string& name) {
-    return name.substr(FolderPart(name).size());
-}
-
 std::string PerUserRoot() {
     if (std::optional<std::string> appData = EnvironmentValue("APPDATA")) return *appData;
 #ifndef _WIN32
@@ -85,17 +70,9 @@ std::string PerUserRoot() {
 // Ends with the separator, as every folder text here does.
 std::string PerUserFolder() {
     std::string folder = PerUserRoot();
-    if (folder.empty() || folder.back() != kSeparator) folder += kSeparator;
-    const std::string exe = FileNamePart(ExecutablePath());
-    return folder + Utf8FromPath(PathFromUtf8(exe).stem()) + kSeparator;
-}
-
-bool FolderIsWritable(const std::string& folder) {
-    std::optional<fs::path> probe = CreateUniqueFile(PathFromUtf8(folder), "$$$", ".tmp");
-    if (!probe) return false;
-    std::error_code ec;
-    fs::remove(*probe, ec);
-    return true;
+    if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
+    const std::string_view exe = FileNamePart(ExecutablePath());
+    return folder + Utf8FromPath(PathFromUtf8(exe).stem()) + kFolderSeparator;
 }
 
 }  // namespace
@@ -108,7 +85,7 @@ std::string GetIniFileName(const std::string& name) {
     std::string candidate;
     if (name.empty()) {
         candidate = Utf8FromPath(PathFromUtf8(ExecutablePath()).replace_extension(".ini"));
-    } else if (name.find_first_of(kSeparators) != std::string::npos) {
+    } else if (name.find_first_of(kFolderSeparators) != std::string::npos) {
         std::error_code ec;
         const fs::path absolute = fs::absolute(PathFromUtf8(name), ec);
         candidate = ec ? name : Utf8FromPath(absolute.lexically_normal());
@@ -119,7 +96,7 @@ std::string GetIniFileName(const std::string& name) {
 }
 
 std::string GetWritableFileName(const std::string& name) {
-    if (FolderIsWritable(FolderPart(name))) return name;
+    if (FolderAcceptsNewFiles(FolderPart(name))) return name;
 
     const std::string folder = PerUserFolder();
     std::error_code ec;
@@ -127,16 +104,16 @@ std::string GetWritableFileName(const std::string& name) {
     if (!fs::is_directory(PathFromUtf8(folder), ec))
         throw SettingsError("Cannot create : " + folder);
 
-    const std::string copy = folder + FileNamePart(name);
+    const std::string copy = folder + std::string(FileNamePart(name));
     if (fs::is_regular_file(PathFromUtf8(name), ec) && GetFileDate(name) > GetFileDate(copy)) {
         // Through a temporary file, so a failed copy never leaves half a settings file.
-        const std::optional<std::string> bytes = ReadFileBytes(PathFromUtf8(name));
+        const std::optional<std::string> bytes = ReadFileBytes(name);
         bool copied = false;
         if (bytes) {
             try {
-                WriteFileAtomically(PathFromUtf8(copy), *bytes);
+                WriteFileAtomically(copy, *bytes, Durability::kSynced);
                 copied = true;
-            } catch (const SettingsError&) {
+            } catch (const FileError&) {
             }
         }
         if (!copied) throw SettingsError("Cannot Copy : " + copy);

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Replacing a settings file: all or nothing, and never through a file that
-// should not be written.
-#include "settings/file_system.h"
+// Replacing a file (the settings, a CSV): all or nothing, and never through a
+// file that should not be written.
+#include "platform/safe_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "settings/settings_error.h"
 #include "test_files.h"
 
 namespace tarnimex {
@@ -19,29 +18,29 @@ using testing::ReadBytes;
 using testing::ScratchFolder;
 using testing::WriteBytes;
 
-TEST(WriteFileAtomicallyTest, ReplacesTheContentsAndLeavesNoTemporaryFile) {
+TEST(SafeFileTest, ReplacesTheContentsAndLeavesNoTemporaryFile) {
     ScratchFolder folder;
     WriteBytes(folder / "real.ini", "old");
     fs::create_symlink(folder / "real.ini", folder.path() / "link.ini");
-    WriteFileAtomically(folder.path() / "link.ini", "new");
+    WriteFileAtomically(folder / "link.ini", "new", Durability::kSynced);
     EXPECT_TRUE(fs::is_symlink(folder.path() / "link.ini"));
     EXPECT_EQ(ReadBytes(folder / "real.ini"), "new");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
 }
 
-TEST(WriteFileAtomicallyTest, ReadOnlyFileIsRefusedAndKept) {
+TEST(SafeFileTest, ReadOnlyFileIsRefusedAndKept) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     ScratchFolder folder;
     WriteBytes(folder / "a.ini", "kept");
     fs::permissions(folder.path() / "a.ini", fs::perms::owner_read);
-    EXPECT_THROW(WriteFileAtomically(folder.path() / "a.ini", "new"), SettingsError);
+    EXPECT_THROW(WriteFileAtomically(folder / "a.ini", "new", Durability::kCached), FileError);
     EXPECT_EQ(ReadBytes(folder / "a.ini"), "kept");
 }
 
-TEST(WriteFileAtomicallyTest, FailedRenameKeepsTheOldFileAndCleansUp) {
+TEST(SafeFileTest, FailedRenameKeepsTheOldFileAndCleansUp) {
     ScratchFolder folder;
     fs::create_directories(folder.path() / "a.ini/inside");  // rename cannot replace it
-    EXPECT_THROW(WriteFileAtomically(folder.path() / "a.ini", "new"), SettingsError);
+    EXPECT_THROW(WriteFileAtomically(folder / "a.ini", "new", Durability::kCached), FileError);
     EXPECT_TRUE(fs::is_directory(folder.path() / "a.ini/inside"));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading files and probing folders by their UTF-8 names.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace tarnimex {
+
+// Opened for binary reading, or nullptr with errno set.
+std::FILE* OpenForReading(const std::string& name);
+
+// The whole file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadFileBytes(const std::string& name);
+
+// Whether a new file can be made in the folder (the current one when empty):
+// tried, not guessed from permissions, which do not tell the whole story
+// (read-only media, access lists).
+bool FolderAcceptsNewFiles(const std::string& folder);
+
+}  // namespace tarnimex

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/path_names.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace tarnimex {
+
+std::string FolderPart(std::string_view name) {
+    const std::size_t separator = name.find_last_of(kFolderSeparators);
+    return separator == std::string_view::npos ? std::string{}
+                                               : std::string{name.substr(0, separator + 1)};
+}
+
+std::string_view FileNamePart(std::string_view name) {
+    const std::size_t separator = name.find_last_of(kFolderSeparators);
+    return separator == std::string_view::npos ? name : name.substr(separator + 1);
+}
+
+std::string_view FileExtension(std::string_view name) {
+    const std::string_view file = FileNamePart(name);
+    const std::size_t dot = file.rfind('.');
+    return dot == std::string_view::npos ? std::string_view{} : file.substr(dot);
+}
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+#ifdef _WIN32
+std::wstring WideFromUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::string utf8(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size,
+                                                                  nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()),
+                        nullptr, nullptr);
+    return utf8;
+}
+#endif
+
+}  // namespace tarnimex

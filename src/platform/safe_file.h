@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Writes a file all or nothing. The bytes go to a new file of a unique name in
+// the target's folder, created exclusively so that nothing else can hold it;
+// only when complete does it replace the target, by a rename. A failed write
+// therefore leaves no half-written file and keeps any earlier one. A target its
+// owner protected is refused, not replaced; a symbolic link keeps naming the
+// file it names; the new file keeps the old one's permissions.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tarnimex {
+
+// Why a file could not be written, with its name as the caller gave it.
+class FileError : public std::runtime_error {
+  public:
+    FileError(std::string name, std::string reason)
+        : std::runtime_error(name + ": " + reason),
+          name_(std::move(name)),
+          reason_(std::move(reason)) {}
+    const std::string& Name() const { return name_; }
+    const std::string& Reason() const { return reason_; }
+
+  private:
+    std::string name_;
+    std::string reason_;
+};
+
+// Whether the bytes must reach the disk before the rename: worth it for a small
+// file that cannot be made again (the settings), not for one that can (a CSV).
+enum class Durability { kCached, kSynced };
+
+class SafeFile {
+  public:
+    // Creates the new file; throws FileError.
+    SafeFile(std::string name, Durability durability);
+    ~SafeFile();  // removes the new file unless committed
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
+
+    // False once a write has failed; the error waits for Commit or ThrowError.
+    bool Write(std::string_view bytes);
+    // Closes the new file and renames it over the target; throws FileError.
+    void Commit();
+    // Throws the error met by Write.
+    [[noreturn]] void ThrowError() const;
+
+  private:
+    void Close();
+
+    std::string name_;
+    std::string target_;  // name_, or the file its symbolic link names
+    std::string temp_;
+    Durability durability_;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    int error_ = 0;
+};
+
+// Gives the file exactly these bytes or leaves it as it was; throws FileError.
+void WriteFileAtomically(const std::string& name, std::string_view bytes, Durability durability);
+
+}  // namespace tarnimex
