@@ -9,15 +9,16 @@ namespace tarnimex {
 
 namespace {
 
-std::optional<std::string>& EditField(ConverterSettings& settings, OptionEdit edit) {
+std::optional<std::string>& EditField(ConverterSettings& settings, HostField edit) {
     switch (edit) {
-        case OptionEdit::Key:
+        case HostField::Key:
             return settings.key;
-        case OptionEdit::SecKey:
+        case HostField::SecKey:
             return settings.secondKey;
-        case OptionEdit::TimeDiff:
+        case HostField::TimeDiff:
             return settings.threshold;
-        case OptionEdit::MaxStep:
+        case HostField::MaxStep:
+        case HostField::SecDec:  // not an edit
             break;
     }
     return settings.maxStep;

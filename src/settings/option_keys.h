@@ -22,15 +22,15 @@ enum class OptionKind { Edit, SecondDec, UseLimit, AlarmStep, SymbolOfAlarm, Mai
 struct OptionKey {
     std::string_view name;
     OptionKind kind;
-    OptionEdit edit = OptionEdit::Key;  // Edit keys only
+    HostField edit = HostField::Key;  // Edit keys only
 };
 
 inline constexpr std::array<OptionKey, 10> kOptionKeys{{
-    {"KeyText", OptionKind::Edit, OptionEdit::Key},
-    {"SecKeyText", OptionKind::Edit, OptionEdit::SecKey},
+    {"KeyText", OptionKind::Edit, HostField::Key},
+    {"SecKeyText", OptionKind::Edit, HostField::SecKey},
     {"SecondDec", OptionKind::SecondDec},
-    {"TimeDiff", OptionKind::Edit, OptionEdit::TimeDiff},
-    {"MaxStep", OptionKind::Edit, OptionEdit::MaxStep},
+    {"TimeDiff", OptionKind::Edit, HostField::TimeDiff},
+    {"MaxStep", OptionKind::Edit, HostField::MaxStep},
     {"UseLimit", OptionKind::UseLimit},
     {"AlarmStep", OptionKind::AlarmStep},
     {"SymbolOfAlarm", OptionKind::SymbolOfAlarm},

@@ -6,18 +6,18 @@
 
 #include <string>
 
+#include "conversion/conversion_host.h"
 #include "conversion/regional_format.h"
 #include "settings/window_placement.h"
 
 namespace tarnimex {
 
-enum class OptionEdit { Key, SecKey, TimeDiff, MaxStep };
-
 // What load and save need of the main window.
 class OptionsWindow : public PlacedWindow {
   public:
-    virtual std::string EditText(OptionEdit edit) = 0;  // UTF-8
-    virtual void SetEditText(OptionEdit edit, const std::string& text) = 0;
+    // The four edits (every field but SecDec, which is the combo box); UTF-8.
+    virtual std::string EditText(HostField edit) = 0;
+    virtual void SetEditText(HostField edit, const std::string& text) = 0;
     virtual int SecDecIndex() = 0;  // -1 none, 0 "Auto", 1 "0" ... 4 "3"
     virtual void SetSecDecIndex(int index) = 0;
     virtual bool LimitChecked() = 0;

@@ -89,8 +89,8 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     void Pause500ms() override;
 
     // OptionsWindow
-    std::string EditText(OptionEdit edit) override;
-    void SetEditText(OptionEdit edit, const std::string& text) override;
+    std::string EditText(HostField edit) override;
+    void SetEditText(HostField edit, const std::string& text) override;
     int SecDecIndex() override;
     void SetSecDecIndex(int index) override;
     void SetLimitChecked(bool checked) override;
@@ -112,7 +112,7 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
   private:
     void CreateControls();
     void SaveSettings();
-    TLabeledEdit* Edit(OptionEdit edit) const;
+    TLabeledEdit* Edit(HostField edit) const;
 
     RegionalFormat regional_;
     Converter converter_;

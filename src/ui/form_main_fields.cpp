@@ -12,51 +12,31 @@
 
 namespace tarnimex {
 
-TLabeledEdit* TFormMain::Edit(OptionEdit edit) const {
+TLabeledEdit* TFormMain::Edit(HostField edit) const {
     switch (edit) {
-        case OptionEdit::Key:
+        case HostField::Key:
             return LabeledEditKey;
-        case OptionEdit::SecKey:
+        case HostField::SecKey:
             return LabeledEditSecKey;
-        case OptionEdit::TimeDiff:
+        case HostField::TimeDiff:
             return LabeledEditTimeDiff;
-        case OptionEdit::MaxStep:
+        case HostField::MaxStep:
             return LabeledEditMaxStep;
+        case HostField::SecDec:
+            break;
     }
-    return LabeledEditKey;
+    return nullptr;
 }
 
 std::string TFormMain::FieldText(HostField field) {
-    switch (field) {
-        case HostField::Key:
-            return EditText(OptionEdit::Key);
-        case HostField::SecKey:
-            return EditText(OptionEdit::SecKey);
-        case HostField::TimeDiff:
-            return EditText(OptionEdit::TimeDiff);
-        case HostField::MaxStep:
-            return EditText(OptionEdit::MaxStep);
-        case HostField::SecDec:
-            return ComboBoxSecDec->currentIndex() < 0 ? std::string{}
-                                                      : ComboBoxSecDec->currentText().toStdString();
-    }
-    return {};
+    if (field != HostField::SecDec) return EditText(field);
+    return ComboBoxSecDec->currentIndex() < 0 ? std::string{}
+                                              : ComboBoxSecDec->currentText().toStdString();
 }
 
 void TFormMain::SetFieldText(HostField field, const std::string& text) {
-    switch (field) {
-        case HostField::Key:
-            return SetEditText(OptionEdit::Key, text);
-        case HostField::SecKey:
-            return SetEditText(OptionEdit::SecKey, text);
-        case HostField::TimeDiff:
-            return SetEditText(OptionEdit::TimeDiff, text);
-        case HostField::MaxStep:
-            return SetEditText(OptionEdit::MaxStep, text);
-        case HostField::SecDec:
-            ComboBoxSecDec->setCurrentIndex(ComboBoxSecDec->findText(QString::fromStdString(text)));
-            return;
-    }
+    if (field != HostField::SecDec) return SetEditText(field, text);
+    ComboBoxSecDec->setCurrentIndex(ComboBoxSecDec->findText(QString::fromStdString(text)));
 }
 
 bool TFormMain::LimitChecked() {
@@ -113,11 +93,11 @@ void TFormMain::Pause500ms() {
     pause.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-std::string TFormMain::EditText(OptionEdit edit) {
+std::string TFormMain::EditText(HostField edit) {
     return Edit(edit)->text().toStdString();
 }
 
-void TFormMain::SetEditText(OptionEdit edit, const std::string& text) {
+void TFormMain::SetEditText(HostField edit, const std::string& text) {
     Edit(edit)->setText(QString::fromStdString(text));
 }
 

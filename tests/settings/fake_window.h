@@ -12,17 +12,17 @@ namespace tarnimex::testing {
 // The window as designed: 620 x 172 at (100, 200) on a 1920 x 1040 work area.
 class FakeWindow : public OptionsWindow {
   public:
-    std::map<OptionEdit, std::string> edits{{OptionEdit::Key, "$GPTXT"},
-                                            {OptionEdit::SecKey, "RMC delay"},
-                                            {OptionEdit::TimeDiff, "0.2"},
-                                            {OptionEdit::MaxStep, "10.0"}};
+    std::map<HostField, std::string> edits{{HostField::Key, "$GPTXT"},
+                                           {HostField::SecKey, "RMC delay"},
+                                           {HostField::TimeDiff, "0.2"},
+                                           {HostField::MaxStep, "10.0"}};
     int secDec = -1;
     bool limit = false;
     int clicks = 0;
     Rect outer{100, 200, 720, 372};
 
-    std::string EditText(OptionEdit edit) override { return edits[edit]; }
-    void SetEditText(OptionEdit edit, const std::string& text) override { edits[edit] = text; }
+    std::string EditText(HostField edit) override { return edits[edit]; }
+    void SetEditText(HostField edit, const std::string& text) override { edits[edit] = text; }
     int SecDecIndex() override { return secDec; }
     void SetSecDecIndex(int index) override { secDec = index; }
     bool LimitChecked() override { return limit; }

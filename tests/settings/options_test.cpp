@@ -41,7 +41,7 @@ class OptionsTest : public ::testing::Test {
 TEST_F(OptionsTest, FreshFileIsCreatedThenSavedAsUtf16WithTheTenKeys) {
     LoadOptions(window, {});
     EXPECT_EQ(ReadBytes(IniFileName), "\xFF\xFE");
-    EXPECT_EQ(window.edits[OptionEdit::Key], "$GPTXT");
+    EXPECT_EQ(window.edits[HostField::Key], "$GPTXT");
     EXPECT_EQ(window.secDec, 0);
     EXPECT_FALSE(window.limit);
     EXPECT_EQ(AlarmStep, 50);
@@ -121,7 +121,7 @@ TEST_F(OptionsTest, TextKeysFollowTheirLoadRules) {
         LoadLines(c.lines, c.regional);
         EXPECT_EQ(AlarmStep, c.alarmStep) << c.lines;
         EXPECT_EQ(SymbolOfAlarm, c.symbol) << c.lines;
-        EXPECT_EQ(window.edits[OptionEdit::TimeDiff], c.threshold) << c.lines;
+        EXPECT_EQ(window.edits[HostField::TimeDiff], c.threshold) << c.lines;
     }
 }
 
@@ -147,7 +147,7 @@ TEST_F(OptionsTest, SaveKeepsOtherLinesAndTheFilesEncoding) {
     WriteBytes(IniFileName,
                "; mine\n[Other]\r\nKeyText=keep\r\n[option]\r\nkeytext=old\r\nExtra=1\r\n\r\n"
                "[Tail]\r\nx=y");
-    window.edits[OptionEdit::Key] = "$GNTXT";
+    window.edits[HostField::Key] = "$GNTXT";
     window.secDec = 2;
     window.limit = true;
     AlarmStep = 0.25;
@@ -163,9 +163,9 @@ TEST_F(OptionsTest, SaveKeepsOtherLinesAndTheFilesEncoding) {
 TEST_F(OptionsTest, FailuresChangeNothing) {
     // A folder that is gone: nothing is created and nothing loaded.
     IniFileName = folder / "gone/Conv.ini";
-    window.edits[OptionEdit::Key] = "typed";
+    window.edits[HostField::Key] = "typed";
     LoadOptions(window, {});
-    EXPECT_EQ(window.edits[OptionEdit::Key], "typed");
+    EXPECT_EQ(window.edits[HostField::Key], "typed");
     EXPECT_EQ(window.secDec, -1);
     EXPECT_EQ(AlarmStep, 0);
     EXPECT_EQ(window.outer.top, 200);

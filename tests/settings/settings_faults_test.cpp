@@ -80,8 +80,8 @@ TEST_F(SettingsFaults, DamagedAndHugeFilesLoadAndSave) {
         WriteBytes(IniFileName, c.file);
         FakeWindow window;
         LoadOptions(window, {});
-        EXPECT_EQ(window.edits[OptionEdit::Key], c.keyText);
-        window.edits[OptionEdit::SecKey] = "saved";
+        EXPECT_EQ(window.edits[HostField::Key], c.keyText);
+        window.edits[HostField::SecKey] = "saved";
         SaveOptions(window, {});
         const std::string saved = ReadBytes(IniFileName);
         const ProfileFile profile = ProfileFile::FromBytes(saved);
@@ -124,8 +124,8 @@ TEST_F(SettingsFaults, ASaveIsWholeOrNothing) {
         const std::string loaded = test::RunInChild(c.limits, [&] {
             FakeWindow window;
             LoadOptions(window, {});
-            const std::string keyText = window.edits[OptionEdit::Key];
-            window.edits[OptionEdit::Key] = "$CHANGED";
+            const std::string keyText = window.edits[HostField::Key];
+            window.edits[HostField::Key] = "$CHANGED";
             SaveOptions(window, {});
             return keyText;
         });
