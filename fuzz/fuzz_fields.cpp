@@ -22,7 +22,7 @@
 
 #include "general_number.h"
 #include "line_reports.h"
-#include "regional_format.h"
+#include "platform/regional_format.h"
 #include "sentence.h"
 #include "time_stamp.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cli_host.h"
-#include "conversion/regional_format.h"
+#include "platform/regional_format.h"
 
 namespace tarnimex {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/regional_format.h"
+#include "platform/regional_format.h"
 #include "conversion/statistics.h"
 
 namespace tarnimex {

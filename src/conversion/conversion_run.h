@@ -12,7 +12,7 @@
 #include "csv_file.h"
 #include "file_names.h"
 #include "log_reader.h"
-#include "regional_format.h"
+#include "platform/regional_format.h"
 #include "statistics.h"
 
 namespace tarnimex {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "regional_format.h"
+#include "platform/regional_format.h"
 
 namespace tarnimex {
 

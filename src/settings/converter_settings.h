@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "conversion/regional_format.h"
+#include "platform/regional_format.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_error.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/regional_format.h"
+#include "platform/regional_format.h"
 #include "conversion/sentence.h"
 #include "settings/conversion_settings.h"
 #include "settings/options.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "conversion/conversion_host.h"
-#include "conversion/regional_format.h"
+#include "platform/regional_format.h"
 #include "settings/window_placement.h"
 
 namespace tarnimex {

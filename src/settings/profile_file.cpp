@@ -80,12 +80,14 @@ ProfileFile ProfileFile::NewUtf16() {
     return profile;
 }
 
-ProfileFile ProfileFile::FromBytes(std::string_view bytes) {
+ProfileFile ProfileFile::FromBytes(std::string_view bytes, const TextEncoding& eightBit) {
     ProfileFile profile;
     if (bytes.starts_with(kUtf16Mark)) {
         profile = NewUtf16();
     } else if (bytes.starts_with(kUtf8Mark)) {
         profile.preamble_ = kUtf8Mark;
+    } else {
+        profile.eightBit_ = eightBit;
     }
     bytes.remove_prefix(profile.preamble_.size());
 
@@ -126,7 +128,7 @@ std::string ProfileFile::ToBytes() const {
 }
 
 std::string ProfileFile::Decode(const Line& line) const {
-    if (!utf16_) return line.text;
+    if (!utf16_) return DecodeText(line.text, eightBit_);
     std::u16string units;
     for (std::size_t i = 0; i + 1 < line.text.size(); i += 2) {
         units += static_cast<char16_t>(static_cast<unsigned char>(line.text[i]) |
@@ -139,7 +141,7 @@ std::string ProfileFile::Decode(const Line& line) const {
 }
 
 std::string ProfileFile::Encode(std::string_view utf8) const {
-    if (!utf16_) return std::string(utf8);
+    if (!utf16_) return EncodeText(std::string(utf8), eightBit_);
     std::string bytes;
     for (char16_t unit : Utf16FromUtf8(utf8)) {
         bytes += static_cast<char>(unit & 0xFF);
@@ -208,10 +210,16 @@ void ProfileFile::EndLine(Line& line, const std::string& lineBreak) const {
     if (line.end.empty()) line.end = lineBreak;
 }
 
+TextEncoding SettingsTextEncoding() {
+    TextEncoding encoding = TextEncodingFromUserLocale();
+    if (encoding.charset == kAsciiCharset) encoding = TextEncoding{};
+    return encoding;
+}
+
 ProfileFile ReadProfileFile(const std::string& path) {
     const std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) throw SettingsError("Cannot read : " + path);
-    return ProfileFile::FromBytes(*bytes);
+    return ProfileFile::FromBytes(*bytes, SettingsTextEncoding());
 }
 
 }  // namespace tarnimex

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: INI text of "[Section]" lines and "Key=Value" lines.
-// A file that begins with FF FE is UTF-16 little-endian; any other is 8-bit
-// text whose bytes pass through (UTF-8 under a UTF-8 locale). Parsing never
+// A file that begins with FF FE is UTF-16 little-endian; one that begins with
+// the UTF-8 byte-order mark is UTF-8; any other is 8-bit text in the system's
+// character set (the locale's; the ANSI code page on Windows). Parsing never
 // fails: a line that is neither a section nor holds "=" is kept and ignored,
 // so comments and foreign lines survive a save byte for byte. Only reading or
 // writing the file itself throws (SettingsError).
@@ -12,13 +13,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/regional_format.h"
+
 namespace tarnimex {
 
 class ProfileFile {
   public:
     // The file the program creates: nothing but the UTF-16 byte-order mark.
     static ProfileFile NewUtf16();
-    static ProfileFile FromBytes(std::string_view bytes);
+    // eightBit: the character set of a file without a byte-order mark.
+    static ProfileFile FromBytes(std::string_view bytes, const TextEncoding& eightBit = {});
     std::string ToBytes() const;
 
     // The value in UTF-8 without the blanks around it, cut to 2047 characters;
@@ -45,9 +49,14 @@ class ProfileFile {
     void EndLine(Line& line, const std::string& lineBreak) const;
 
     bool utf16_ = false;
-    std::string preamble_;  // byte-order mark
+    TextEncoding eightBit_;  // when not UTF-16
+    std::string preamble_;   // byte-order mark
     std::vector<Line> lines_;
 };
+
+// The character set of 8-bit settings files here. The C locale names none
+// beyond ASCII; its files' bytes are taken as UTF-8, the likeliest.
+TextEncoding SettingsTextEncoding();
 
 // Reads an existing settings file; throws SettingsError ("Cannot read : ...")
 // when it is missing or cannot be read. Never creates or changes it.

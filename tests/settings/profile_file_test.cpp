@@ -58,6 +58,18 @@ TEST(ProfileFileTest, ReadsValuesByTheProfileRules) {
     }
 }
 
+TEST(ProfileFileTest, EightBitFileIsInTheSystemCharacterSet) {
+    const TextEncoding cp1252{"CP1252", false};
+    ProfileFile profile = ProfileFile::FromBytes("[Option]\r\nSymbolOfAlarm=\x80\xA7\r\n", cp1252);
+    EXPECT_EQ(profile.Read("Option", "SymbolOfAlarm"), "\u20AC\u00A7");
+    profile.Write("Option", "KeyText", "Z\u00E4hler \u65E5");
+    EXPECT_EQ(profile.ToBytes(), "[Option]\r\nSymbolOfAlarm=\x80\xA7\r\nKeyText=Z\xE4hler ?\r\n");
+    // A UTF-8 file says so with its mark, whatever the system's set.
+    EXPECT_EQ(ProfileFile::FromBytes("\xEF\xBB\xBF[Option]\r\nA=\xC3\xA4\r\n", cp1252)
+                  .Read("Option", "A"),
+              "\u00E4");
+}
+
 // Legend: file bytes before, the key and value written to section "Option",
 // the exact bytes after.
 struct WriteCase {
