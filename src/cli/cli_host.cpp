@@ -2,16 +2,10 @@
 #include "cli_host.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <ostream>
 #include <string_view>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
+#include "platform/console.h"
 
 namespace tarnimex {
 
@@ -55,17 +49,8 @@ std::string ShortenMiddle(std::string_view text, int width) {
 }
 
 int TerminalColumns() {
-#ifdef _WIN32
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
-        return info.srWindow.Right - info.srWindow.Left + 1;
-#else
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-#endif
-    const char* columns = std::getenv("COLUMNS");
-    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
-    return fromEnvironment > 0 ? fromEnvironment : kDefaultColumns;
+    const int columns = ConsoleColumns();
+    return columns > 0 ? columns : kDefaultColumns;
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/console.h"
+
+#include <csignal>
+#include <cstdlib>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include "platform/path_names.h"
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace tarnimex {
+
+namespace {
+
+void (*interruptHandler)() = nullptr;
+
+int ColumnsFromEnvironment() {
+    const char* columns = std::getenv("COLUMNS");
+    const int count = columns != nullptr ? std::atoi(columns) : 0;
+    return count > 0 ? count : 0;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+namespace {
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    interruptHandler();
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return args;
+    for (int i = 1; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void CatchInterrupt(void (*onInterrupt)()) {
+    interruptHandler = onInterrupt;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool PrepareLiveConsole() {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(out, &mode)) return false;  // a file or a pipe
+    SetConsoleOutputCP(CP_UTF8);
+    return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+int ConsoleColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    return ColumnsFromEnvironment();
+}
+
+#else
+
+namespace {
+
+extern "C" void OnSignal(int) {
+    interruptHandler();
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void CatchInterrupt(void (*onInterrupt)()) {
+    interruptHandler = onInterrupt;
+    std::signal(SIGINT, OnSignal);
+    // A reader of the status lines that goes away must not end the program:
+    // a write to the closed pipe just fails.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool PrepareLiveConsole() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+int ConsoleColumns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return ColumnsFromEnvironment();
+}
+
+#endif
+
+}  // namespace tarnimex

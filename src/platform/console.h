@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a command-line program needs of its console: its arguments as UTF-8,
+// Ctrl-C, whether a status line can be rewritten in place, and the width.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnimex {
+
+// The arguments after the program's name, in UTF-8 (on Windows taken from the
+// wide command line, as argv holds them in the ANSI code page).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Ctrl-C (and Ctrl-Break on Windows) calls onInterrupt, from a signal handler
+// or the console's own thread, instead of ending the program.
+void CatchInterrupt(void (*onInterrupt)());
+
+// Whether standard output is a console that takes "\r" and the "erase to the
+// end of line" sequence; on Windows this turns the console's VT mode on, and
+// makes it show UTF-8.
+bool PrepareLiveConsole();
+
+// Columns of the console, or of $COLUMNS, or 0 when neither tells.
+int ConsoleColumns();
+
+}  // namespace tarnimex
