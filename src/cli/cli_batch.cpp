@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "conversion/conversion_run.h"
+#include "platform/path_names.h"
 
 namespace tarnimex {
 
@@ -56,7 +57,7 @@ Outcome ConvertOne(const BatchLog& log, Converter& converter, LogHost& host) {
     }
     if (!log.folder.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(log.folder, ec);
+        std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
         if (ec) throw IoError("Cannot create folder \"" + log.folder + "\". " + ec.message());
     }
     const std::int64_t failedBefore = converter.FailedEntries();

@@ -51,15 +51,15 @@ Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) 
         if (options.output) {
             log.csv = *options.output;
         } else if (options.outputDir) {
-            const fs::path folder = fs::path(*options.outputDir) / listed.below;
-            log.csv = (folder / CsvFileName(fs::path(listed.name).filename().string())).string();
-            log.folder = folder.string();
+            const fs::path folder = PathFromUtf8(*options.outputDir) / PathFromUtf8(listed.below);
+            log.csv = Utf8FromPath(folder / PathFromUtf8(CsvFileName(FileNamePart(listed.name))));
+            log.folder = Utf8FromPath(folder);
         } else {
             log.csv = CsvFileName(listed.name);
         }
         if (!listed.name.empty()) log.refusal = claims.Claim(log.csv, listed.name);
         std::error_code ec;
-        const auto size = fs::file_size(listed.name, ec);
+        const auto size = fs::file_size(PathFromUtf8(listed.name), ec);
         if (!ec) plan.bytes += static_cast<std::int64_t>(size);
         plan.logs.push_back(std::move(log));
     }

@@ -4,13 +4,12 @@
 // back into a folder being listed, which would never end.
 #include "log_list.h"
 
-#include <fnmatch.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <utility>
 
 #include "conversion/file_names.h"
+#include "platform/path_names.h"
 
 namespace tarnimex {
 
@@ -23,11 +22,11 @@ constexpr const char* kNotLogs[] = {"*.csv", "*.ini"};
 bool Included(const std::string& fileName, const std::vector<std::string>& includes) {
     if (includes.empty()) {
         return std::none_of(std::begin(kNotLogs), std::end(kNotLogs), [&](const char* glob) {
-            return fnmatch(glob, fileName.c_str(), FNM_CASEFOLD) == 0;
+            return MatchesWildcard(glob, fileName, true);
         });
     }
     return std::any_of(includes.begin(), includes.end(), [&](const std::string& glob) {
-        return fnmatch(glob.c_str(), fileName.c_str(), 0) == 0;
+        return MatchesWildcard(glob, fileName, false);
     });
 }
 
@@ -42,7 +41,7 @@ class FolderWalk {
         if (ec) return Problem(folder, ec.message());
         if (std::find(open_.begin(), open_.end(), real) != open_.end()) {
             list_.notes.push_back("Not followed, a link back into a folder being listed: " +
-                                  folder.string());
+                                  Utf8FromPath(folder));
             return;
         }
         open_.push_back(real);
@@ -51,11 +50,12 @@ class FolderWalk {
             const fs::directory_entry& entry = *it;
             std::error_code statusError;
             const fs::file_status status = entry.status(statusError);
-            const std::string fileName = entry.path().filename().string();
+            const std::string fileName = Utf8FromPath(entry.path().filename());
             if (statusError) {
                 Problem(entry.path(), statusError.message());
             } else if (fs::is_regular_file(status)) {
-                if (Included(fileName, includes_)) found_.push_back({entry.path().string(), below});
+                if (Included(fileName, includes_))
+                    found_.push_back({Utf8FromPath(entry.path()), below});
             } else if (fs::is_directory(status) && recursive_) {
                 Walk(entry.path(), below + fileName + "/");
             }
@@ -73,7 +73,7 @@ class FolderWalk {
 
   private:
     void Problem(const fs::path& path, const std::string& reason) {
-        list_.problems.emplace_back(path.string(), reason);
+        list_.problems.emplace_back(Utf8FromPath(path), reason);
     }
 
     bool recursive_;
@@ -90,9 +90,9 @@ LogList ListLogs(const std::vector<std::string>& args, bool recursive,
     LogList list;
     for (const std::string& entry : SplitFileList(JoinFileNames(args))) {
         std::error_code ec;
-        if (entry != "-" && fs::is_directory(entry, ec)) {
+        if (entry != "-" && fs::is_directory(PathFromUtf8(entry), ec)) {
             FolderWalk walk(recursive, includes, list);
-            walk.Walk(entry, "");
+            walk.Walk(PathFromUtf8(entry), "");
             std::vector<ListedLog> found = walk.Take();
             if (found.empty()) list.notes.push_back("No log in the folder " + entry);
             for (ListedLog& log : found) list.logs.push_back(std::move(log));

@@ -19,6 +19,7 @@
 #include "key_search.h"
 #include "line_reports.h"
 #include "output_rows.h"
+#include "platform/path_names.h"
 #include "sentence.h"
 #include "statistics.h"
 #include "time_stamp.h"
@@ -79,7 +80,7 @@ bool OpenStandardInput(LogReader& reader, std::string& reason) {
 bool SameFile(const std::string& a, const std::string& b) {
     if (a == b) return true;
     std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
+    return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec) && !ec;
 }
 
 // The working record of one log.

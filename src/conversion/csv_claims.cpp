@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include "platform/path_names.h"
+
 namespace tarnimex {
 
 namespace {
@@ -12,8 +14,8 @@ std::string FileKey(const std::string& path) {
     if (path == "-") return path;
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path key = fs::weakly_canonical(path, ec);
-    return ec ? fs::path(path).lexically_normal().string() : key.string();
+    const fs::path key = fs::weakly_canonical(PathFromUtf8(path), ec);
+    return Utf8FromPath(ec ? PathFromUtf8(path).lexically_normal() : key);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlwapi.h>
+#else
+#include <fnmatch.h>
 #endif
 
 namespace tarnimex {
@@ -23,6 +27,15 @@ std::string_view FileExtension(std::string_view name) {
     const std::string_view file = FileNamePart(name);
     const std::size_t dot = file.rfind('.');
     return dot == std::string_view::npos ? std::string_view{} : file.substr(dot);
+}
+
+bool MatchesWildcard(const std::string& pattern, const std::string& fileName, bool ignoreCase) {
+#ifdef _WIN32
+    (void)ignoreCase;
+    return PathMatchSpecW(WideFromUtf8(fileName).c_str(), WideFromUtf8(pattern).c_str());
+#else
+    return fnmatch(pattern.c_str(), fileName.c_str(), ignoreCase ? FNM_CASEFOLD : 0) == 0;
+#endif
 }
 
 std::filesystem::path PathFromUtf8(std::string_view name) {

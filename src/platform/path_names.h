@@ -28,6 +28,11 @@ std::string_view FileNamePart(std::string_view name);
 // From the last "." after the last folder separator to the end; empty when there is none.
 std::string_view FileExtension(std::string_view name);
 
+// Whether a file name matches a wildcard pattern ("*", "?"; on POSIX also
+// "[...]"), in any letter case when ignoreCase or on Windows, as its file
+// names are.
+bool MatchesWildcard(const std::string& pattern, const std::string& fileName, bool ignoreCase);
+
 // The system's form of a name and back (wide on Windows, bytes on POSIX).
 std::filesystem::path PathFromUtf8(std::string_view name);
 std::string Utf8FromPath(const std::filesystem::path& path);
