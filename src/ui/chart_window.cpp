@@ -216,7 +216,7 @@ TChartWindow::~TChartWindow() = default;
 bool TChartWindow::AddCsv(const QString& path, QString& error) {
     CsvRows rows;
     std::string why;
-    if (!ReadCsvFile(QFile::encodeName(path).toStdString(), rows, why)) {
+    if (!ReadCsvFile(path.toStdString(), rows, why)) {
         error = QString::fromStdString(why);
         return false;
     }

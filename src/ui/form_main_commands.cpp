@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -73,7 +74,9 @@ void TFormMain::WMDropFiles(const QStringList& names) {
     std::vector<std::string> logs;
     try {
         for (const QString& dropped : names) {
-            const std::string name = dropped.toStdString();
+            // Names are UTF-8 inside the program (Qt 6 takes file names on
+            // POSIX as UTF-8 too); the system's separators, as browsing gives.
+            const std::string name = QDir::toNativeSeparators(dropped).toStdString();
             if (IsSettingsFileName(name)) {
                 SaveSettings();
                 IniFileName = GetIniFileName(name);
