@@ -20,6 +20,8 @@ namespace tarnimex {
 
 namespace {
 
+// Reading the POSIX locale (other systems keep the defaults for now).
+#ifdef TARNIMEX_HAVE_LANGINFO
 // The locale name in force for a category, as setlocale(category, "") would choose it.
 std::string LocaleName(const char* category) {
     for (const char* var : {"LC_ALL", category, "LANG"}) {
@@ -104,6 +106,7 @@ void ReadTimeFormat(std::string_view format, RegionalFormat& regional) {
     const std::string_view sep = format.substr(hour + 2, minute - hour - 2);
     if (FirstCharacter(sep) == sep) regional.timeSeparator = sep;
 }
+#endif
 
 bool IsUtf8Name(std::string_view charset) {
     std::string lower;
