@@ -4,13 +4,12 @@
 // back into a folder being listed, which would never end.
 #include "log_list.h"
 
-#include <fnmatch.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <utility>
 
 #include "conversion/file_names.h"
+#include "name_glob.h"
 
 namespace tarnimex {
 
@@ -22,13 +21,11 @@ constexpr const char* kNotLogs[] = {"*.csv", "*.ini"};
 
 bool Included(const std::string& fileName, const std::vector<std::string>& includes) {
     if (includes.empty()) {
-        return std::none_of(std::begin(kNotLogs), std::end(kNotLogs), [&](const char* glob) {
-            return fnmatch(glob, fileName.c_str(), FNM_CASEFOLD) == 0;
-        });
+        return std::none_of(std::begin(kNotLogs), std::end(kNotLogs),
+                            [&](const char* glob) { return GlobMatches(glob, fileName, true); });
     }
-    return std::any_of(includes.begin(), includes.end(), [&](const std::string& glob) {
-        return fnmatch(glob.c_str(), fileName.c_str(), 0) == 0;
-    });
+    return std::any_of(includes.begin(), includes.end(),
+                       [&](const std::string& glob) { return GlobMatches(glob, fileName, false); });
 }
 
 class FolderWalk {
