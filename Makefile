@@ -3,9 +3,14 @@
 # make test  — set up everything, build, run the whole test suite, again under
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
+# make test-windows — cross-build the converter, settings and command line for
+#              Windows (MinGW-w64) and run their tests under Wine
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
+# The Windows compression libraries, built once from Debian's sources.
+WINDOWS_LIBS ?= build-windows-libs
 FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 30
 BENCH_RUNS ?= 15
@@ -16,12 +21,15 @@ RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev lib
                 zlib1g-dev liblzma-dev libzstd-dev libbz2-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
                  xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
+WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+                    wine wine64 googletest libz-mingw-w64-dev dpkg-dev
 
-.PHONY: deps test-deps configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps windows-deps windows-build test-windows configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps: PACKAGES = $(RUN_PACKAGES)
 test-deps: PACKAGES = $(TEST_PACKAGES)
-deps test-deps:
+windows-deps: PACKAGES = $(WINDOWS_PACKAGES)
+deps test-deps windows-deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
@@ -79,5 +87,21 @@ fuzz-smoke: fuzz-build
 bench: test-build
 	BUILD=$(BUILD) RUNS=$(BENCH_RUNS) ./bench/run_bench.sh
 
+# Windows: the converter, settings and command line with their tests (no
+# window), cross-built with MinGW-w64 and run under Wine in a fresh prefix.
+windows-build: windows-deps
+	./tools/windows-libs.sh $(WINDOWS_LIBS)
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_PREFIX_PATH=$(abspath $(WINDOWS_LIBS)) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_UI=OFF -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=OFF
+	cmake --build $(WINDOWS_BUILD) -j$$(nproc)
+
+test-windows: windows-build
+	rm -rf $(WINDOWS_BUILD)/wineprefix
+	export WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="; \
+	wineboot -i && \
+	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j$$(nproc); \
+	status=$$?; wineserver -k; exit $$status
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

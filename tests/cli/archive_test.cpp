@@ -9,6 +9,7 @@
 
 #include "../support/child_process.h"
 #include "../support/compress.h"
+#include "../support/environment.h"
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
@@ -31,7 +32,7 @@ const std::string kCompleted =
 class Archive : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
+        test::SetVariable("LC_ALL", "C.UTF-8");
         ScratchFolderTest::SetUp();
     }
     void TearDown() override {
@@ -43,7 +44,8 @@ class Archive : public test::ScratchFolderTest {
         WriteFile(dir_ / name, bytes);
         return (dir_ / name).string();
     }
-    // A tree of mixed content with a link loop: 3 logs, one compressed.
+    // A tree of mixed content with a link loop (not on Windows, where links
+    // need a privilege): 3 logs, one compressed.
     void Tree() {
         Put("t/a/x.nmea", kReport);
         Put("t/a/b/y.log", kReport);
@@ -51,7 +53,10 @@ class Archive : public test::ScratchFolderTest {
         Put("t/top.log", kReport);
         Put("t/notes.ini", "[Option]\n");
         Put("t/old.CSV", "earlier");
+#ifndef _WIN32
         fs::create_directory_symlink("..", dir_ / "t/a/b/up");
+        loop_ = true;
+#endif
     }
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
@@ -64,8 +69,12 @@ class Archive : public test::ScratchFolderTest {
         err_ = err.str();
         return status;
     }
-    std::string T(const std::string& name) const { return (dir_ / name).string(); }
+    // The path of an entry, "/" in name written as the system's separator.
+    std::string T(const std::string& name) const {
+        return (dir_ / fs::path(name).make_preferred()).string();
+    }
     std::string out_, err_;
+    bool loop_ = false;
 };
 
 TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
@@ -96,7 +105,7 @@ TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
                             " converted, 0 without data, 0 failed; 0.0 MB in T s\n";
             }
             EXPECT_EQ(out_, expected);
-            const bool descends = c.options.size() > 0;
+            const bool descends = loop_ && c.options.size() > 0;
             EXPECT_EQ(err_, descends ? "Not followed, a link back into a folder being listed: " +
                                            T("t/a/b/up") + "\n"
                                      : "");
@@ -112,6 +121,7 @@ TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
 
 TEST_F(Archive, UnreadableEntriesAreReportedAndTheRestConverts) {
     Put("u/a.log", kReport);
+#ifndef _WIN32  // Windows has no broken links (they need a privilege) nor unreadable folders
     fs::create_symlink(dir_ / "u/gone", dir_ / "u/broken.log");
     EXPECT_EQ(Run({"--quiet", T("u")}), 1);
     EXPECT_EQ(err_, "Can not Open: " + T("u/broken.log") + "\nNo such file or directory\n");
@@ -128,6 +138,7 @@ TEST_F(Archive, UnreadableEntriesAreReportedAndTheRestConverts) {
     EXPECT_EQ(result, "1 Can not Open: " + T("u/locked") + "\nPermission denied\n");
     EXPECT_EQ(ReadFile(dir_ / "u/a.csv"), kCsv);
     fs::permissions(dir_ / "u/locked", fs::perms::owner_all);
+#endif
     EXPECT_EQ(Run({"--quiet", T("empty-folder-missing"), T("u/a.log")}), 1);
     fs::create_directory(dir_ / "e");
     EXPECT_EQ(Run({"--quiet", T("e")}), 0);
@@ -156,9 +167,16 @@ TEST_F(Archive, StandardInputFromAPipe) {
     const std::string packed = Put("day.nmea.xz", test::Compress(test::Packing::Xz, kReport));
     const std::string csv = T("piped.csv");
     // Legend: the shell command; the CSV goes to standard output or a file.
+#ifdef _WIN32
+    const std::string cat = "type \"" + packed + "\"";
+    const std::string convert = "\"" + fs::path(TARNIMEX_CONVERT).make_preferred().string() + "\"";
+#else
+    const std::string cat = "cat " + packed;
+    const std::string convert = TARNIMEX_CONVERT;
+#endif
     const std::string commands[] = {
-        "cat " + packed + " | " TARNIMEX_CONVERT " --output - - >" + csv + " 2>" + T("status"),
-        "cat " + packed + " | " TARNIMEX_CONVERT " --quiet --output " + csv + " -",
+        cat + " | " + convert + " --output - - >" + csv + " 2>" + T("status"),
+        cat + " | " + convert + " --quiet --output " + csv + " -",
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command);

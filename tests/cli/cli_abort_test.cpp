@@ -12,6 +12,7 @@
 #include <sstream>
 #include <streambuf>
 
+#include "../support/environment.h"
 #include "../support/files.h"
 #include "cli/cli_run.h"
 #include "conversion/conversion_host.h"
@@ -55,7 +56,7 @@ const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*5
 const char* kHeader = "\xEF\xBB\xBFRMC time,";
 
 TEST(CliAbort, CtrlCAtEachPointOfARun) {
-    setenv("LC_ALL", "C.UTF-8", 1);
+    test::SetVariable("LC_ALL", "C.UTF-8");
     const fs::path dir =
         fs::path(::testing::TempDir()) / ("tarnimex-cli-abort-" + std::to_string(getpid()));
     fs::remove_all(dir);

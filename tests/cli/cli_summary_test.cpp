@@ -47,6 +47,12 @@ class Summary : public test::ScratchFolderTest {
         return status;
     }
     std::string Log(const char* name) { return (dir_ / name).string(); }
+    // A log's name as a JSON string holds it: Windows' "\" doubled.
+    static std::string InJson(std::string name) {
+        for (std::size_t i = 0; (i = name.find('\\', i)) != std::string::npos; i += 2)
+            name.insert(i, 1, '\\');
+        return name;
+    }
     std::string out_, err_;
 };
 
@@ -56,7 +62,7 @@ TEST_F(Summary, JsonLineAfterEachLog) {
     ASSERT_EQ(Run({"--quiet", "--summary=json", a, none}), 3);  // one log had no report
     EXPECT_EQ(
         out_,
-        "{\"log\":\"" + a +
+        "{\"log\":\"" + InJson(a) +
             "\",\"reports\":8,\"rows\":8,\"mean\":-1.2642857142857138,\"stddev\":"
             "34.885657248110626,\"median\":0.2,\"p95\":42.26499999999996,\"p99\":56.65299999999997,"
             "\"min\":-70,"
@@ -73,7 +79,7 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "12:00:08.500\"}],"
             "\"gap_list_complete\":true}\n"
             "{\"log\":\"" +
-            none +
+            InJson(none) +
             "\",\"reports\":0,\"rows\":0,\"mean\":null,\"stddev\":null,\"median\":null,"
             "\"p95\":null,\"p99\":null,\"min\":null,\"min_time\":null,\"max\":null,\"max_time\":"
             "null,\"alarm_stretches\":0,\"alarm_total_s\":0,\"alarm_longest_s\":0,\"gaps\":0,"

@@ -4,14 +4,17 @@
 #include "cli/cli_run.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "../support/environment.h"
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
 #include "cli/cli_host.h"
@@ -28,9 +31,10 @@ class Cli : public test::ScratchFolderTest {
   protected:
     void SetUp() override {
         // The locale must not decide these tests' formats.
-        setenv("LC_ALL", "C.UTF-8", 1);
+        test::SetVariable("LC_ALL", "C.UTF-8");
         ScratchFolderTest::SetUp();
     }
+#ifndef _WIN32
     // A big log of reports and the converter started on it, its standard output
     // a pipe: the child's id and the pipe's reading end.
     std::pair<pid_t, int> StartOnBigLog(std::size_t bytes) {
@@ -51,6 +55,7 @@ class Cli : public test::ScratchFolderTest {
         close(pipeFds[1]);
         return {child, pipeFds[0]};
     }
+#endif
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
         const int status = RunCli(args, out, err, false);
@@ -149,6 +154,7 @@ TEST_F(Cli, UsageErrors) {
     // One character of several bytes is one character; "," may part decimals.
     const std::string log = Log("s.nmea", kReport);
     EXPECT_EQ(Run({"--date-sep=\xC2\xB7", "--decimal-sep", ",", log}), 0) << err_;
+#ifndef _WIN32  // no /dev/full, no closed standard output from a Windows shell
     // --help and --version are all the run does: a lost answer fails it.
     for (const char* ask : {"--help", "--version"}) {
         const std::string bin = TARNIMEX_CONVERT;
@@ -156,6 +162,7 @@ TEST_F(Cli, UsageErrors) {
                   1 << 8);
         EXPECT_EQ(std::system(("'" + bin + "' " + ask + " >&- 2>/dev/null").c_str()), 1 << 8);
     }
+#endif
 }
 
 TEST_F(Cli, NumberOptionsThatAreNoNumbersWarn) {
@@ -165,7 +172,7 @@ TEST_F(Cli, NumberOptionsThatAreNoNumbersWarn) {
               "tarnimex-convert: warning: --max-step \"10s\" is not a number; 0.2 is used\n"
               "tarnimex-convert: warning: --alarm-step \"abc\" is not a number; 0 (no alarm "
               "marks) is used\n");
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    test::SetVariable("LC_ALL", "de_DE.UTF-8");
     EXPECT_EQ(Run({"--decimal-sep", ",", "--threshold", "0.5", "--max-step=0,5", log}), 0);
     EXPECT_EQ(err_, "") << "a point reads under a decimal comma too";
 }
@@ -185,7 +192,8 @@ TEST_F(Cli, ExitStatusSaysWhetherEveryLogGaveACsv) {
 }
 
 TEST_F(Cli, ALogNamedLikeAProgressTextIsNoProgress) {
-    const std::string log = Log("a ( 5.0%  1|2Lines)", kReport);
+    // ("1-2" where the status line has "1/2": a name holds no "/" or "|" on Windows.)
+    const std::string log = Log("a ( 5.0%  1-2Lines)", kReport);
     std::ostringstream out, err;
     EXPECT_EQ(RunCli({log}, out, err, true), 0);
     EXPECT_EQ(out.str().rfind(log + "\n", 0), 0u) << out.str();
@@ -216,6 +224,9 @@ TEST_F(Cli, ProgressLineNeverWrapsTheTerminal) {
 }
 
 TEST_F(Cli, AReaderOfTheStatusLinesThatLeavesDoesNotStopTheRun) {
+#ifdef _WIN32
+    GTEST_SKIP() << "starts the converter with fork";
+#else
     const auto [child, output] = StartOnBigLog(30u << 20);
     ASSERT_GT(child, 0);
     // Like "| head -1": the first line, then the reader is gone.
@@ -228,6 +239,7 @@ TEST_F(Cli, AReaderOfTheStatusLinesThatLeavesDoesNotStopTheRun) {
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(fs::exists(dir_ / "big.csv"));
+#endif
 }
 
 TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
@@ -240,6 +252,9 @@ TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
 }
 
 TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
+#ifdef _WIN32
+    GTEST_SKIP() << "sends SIGINT with kill; Windows needs CreateProcess and a console Ctrl-C";
+#else
     // Enough reports that the run cannot end before the signal arrives.
     std::ofstream(dir_ / "big.csv") << "earlier";
     const auto [child, output] = StartOnBigLog(60u << 20);
@@ -261,6 +276,7 @@ TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
     for (const auto& entry : fs::directory_iterator(dir_)) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
+#endif
 }
 
 }  // namespace

@@ -67,8 +67,9 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
         const char* reason;
         bool earlierCsv;
     };
-    const auto noFault = [](const fs::path&, const fs::path&) {};
+    [[maybe_unused]] const auto noFault = [](const fs::path&, const fs::path&) {};
     const Case cases[] = {
+#ifndef _WIN32  // a folder's read-only attribute does not stop writes on Windows
         {"the CSV's folder may not be written",
          10,
          {true, 0},
@@ -80,6 +81,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          false,
          "Permission denied",
          true},
+#endif
         {"the earlier CSV is write-protected, its folder is not",
          10,
          {true, 0},
@@ -87,11 +89,14 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
              fs::permissions(folder, fs::perms::all);
              fs::permissions(
                  csv, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifndef _WIN32
              if (chown(csv.c_str(), 65534, 65534) != 0) ADD_FAILURE() << "chown";
+#endif
          },
          false,
          "Permission denied",
          true},
+#ifndef _WIN32  // no file size limits on Windows
         {"the disk fills before the CSV is closed",
          10,
          {false, 100},
@@ -106,6 +111,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          false,
          "File too large",
          true},
+#endif
         {"the CSV's name is taken by a folder",
          10,
          {},
@@ -116,6 +122,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          false,
          "Is a directory",
          false},
+#ifndef _WIN32  // Windows does not remove a folder while a file in it is open
         {"the log's folder is removed while the log is read",
          10,
          {},
@@ -123,6 +130,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
          true,
          "No such file or directory",
          false},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);

@@ -3,18 +3,17 @@
 // written, else the per-user copy, refreshed only from a newer source.
 #include "settings/settings_location.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "../support/child_process.h"
+#include "../support/environment.h"
 #include "test_files.h"
 
 namespace tarnimex {
@@ -30,9 +29,11 @@ class ScopedVariable {
   public:
     ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+        value ? test::SetVariable(name, value->c_str()) : test::UnsetVariable(name);
     }
-    ~ScopedVariable() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+    ~ScopedVariable() {
+        old_ ? test::SetVariable(name_, old_->c_str()) : test::UnsetVariable(name_);
+    }
 
   private:
     const char* name_;
@@ -40,8 +41,8 @@ class ScopedVariable {
 };
 
 void SetWriteTime(const std::string& path, std::time_t seconds) {
-    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    fs::last_write_time(
+        path, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(seconds)));
 }
 
 // The executable is <scratch>/Tools/Conv, the per-user root <scratch>/AppData.
@@ -62,23 +63,8 @@ class SettingsLocationTest : public ::testing::Test {
     // (the scratch folder opened to it). The path, or the error's message.
     std::string ResolveWithoutWriteAccess() {
         fs::permissions(folder.path() / "Tools", fs::perms::owner_write, fs::perm_options::remove);
-        if (geteuid() != 0) return Resolve();
-        fs::permissions(folder.path(), fs::perms::all);
-        int pipeEnds[2];
-        if (pipe(pipeEnds) != 0) return "no pipe";
-        if (fork() == 0) {
-            const std::string result =
-                setgid(65534) == 0 && setuid(65534) == 0 ? Resolve() : "cannot become nobody";
-            _exit(write(pipeEnds[1], result.data(), result.size()) < 0);
-        }
-        close(pipeEnds[1]);
-        std::string result;
-        char buffer[512];
-        for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-            result.append(buffer, n);
-        close(pipeEnds[0]);
-        wait(nullptr);
-        return result;
+        if (test::IsRoot()) fs::permissions(folder.path(), fs::perms::all);
+        return test::RunInChild({.asNobody = true}, Resolve);
     }
 
     static std::string Resolve() {
@@ -102,7 +88,9 @@ TEST_F(SettingsLocationTest, NamesResolveBesideTheExecutableOrAgainstTheWorkingF
     } cases[] = {
         {"", folder / "Tools/Conv.ini"},
         {"my.ini", folder / "Tools/my.ini"},
+#ifndef _WIN32  // ordinary characters on POSIX
         {"back\\slash:colon.ini", folder / "Tools/back\\slash:colon.ini"},
+#endif
         {"Tools/../Tools/./sub.ini", folder / "Tools/sub.ini"},
         {folder / "Tools/x/../abs.ini", folder / "Tools/abs.ini"},
     };
@@ -123,6 +111,9 @@ TEST_F(SettingsLocationTest, MissingFolderGivesThePerUserPathWithoutACopy) {
 }
 
 TEST_F(SettingsLocationTest, PerUserRootFallsBackToXdgThenHome) {
+#ifdef _WIN32
+    GTEST_SKIP() << "XDG_CONFIG_HOME and HOME are the POSIX fallbacks";
+#endif
     ScopedVariable noAppData{"APPDATA", std::nullopt};
     {
         ScopedVariable xdg{"XDG_CONFIG_HOME", folder / "xdg"};
@@ -144,6 +135,7 @@ TEST_F(SettingsLocationTest, UncreatablePerUserFolderIsReported) {
 }
 
 TEST_F(SettingsLocationTest, UnwritableFolderCopiesOnlyANewerSource) {
+    if (!test::kFolderPermissions) GTEST_SKIP() << "no folder made unwritable on this system";
     const std::string source = folder / "Tools/Conv.ini";
     const std::string copy = folder / "AppData/Conv/Conv.ini";
     const std::time_t future = std::time(nullptr) + 3600;
@@ -167,6 +159,7 @@ TEST_F(SettingsLocationTest, UnwritableFolderCopiesOnlyANewerSource) {
 }
 
 TEST_F(SettingsLocationTest, FailedCopyIsReportedWithTheCopysPath) {
+    if (!test::kFolderPermissions) GTEST_SKIP() << "no folder made unwritable on this system";
     const std::string copy = folder / "AppData/Conv/Conv.ini";
     fs::create_directories(copy);  // a folder where the copy should go
     WriteBytes(folder / "Tools/Conv.ini", "source");

@@ -24,7 +24,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ScratchFolder::operator/(std::string_view name) const {
-    return (path_ / name).string();
+    return (path_ / fs::path(name).make_preferred()).string();
 }
 
 std::string ReadBytes(const std::string& path) {

@@ -14,7 +14,8 @@ class ScratchFolder {
     ScratchFolder();
     ~ScratchFolder();
     const std::filesystem::path& path() const { return path_; }
-    std::string operator/(std::string_view name) const;  // UTF-8 path of an entry
+    // UTF-8 path of an entry, "/" in name written as the system's separator
+    std::string operator/(std::string_view name) const;
 
   private:
     std::filesystem::path path_;

@@ -21,15 +21,10 @@ class ScratchFolderTest : public ::testing::Test {
         dir_ = std::filesystem::path(::testing::TempDir()) /
                ("tarnimex-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" +
                 test->name());
-        std::filesystem::remove_all(dir_);
+        Remove(dir_);
         std::filesystem::create_directories(dir_);
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void TearDown() override { Remove(dir_); }
     // A file of these bytes in the folder; its path.
     std::string Log(const std::string& name, const std::string& bytes) {
         WriteFile(dir_ / name, bytes);
@@ -37,6 +32,20 @@ class ScratchFolderTest : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
+
+  private:
+    // Windows removes no read-only file (copies of read-only files are read-only too).
+    static void Remove(const std::filesystem::path& dir) {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        std::error_code walk;
+        for (fs::recursive_directory_iterator it(dir, walk), end; !walk && it != end;
+             it.increment(walk))
+            fs::permissions(it->path(), fs::perms::owner_all,
+                            fs::perm_options::add | fs::perm_options::nofollow, ec);
+        fs::remove_all(dir, ec);
+    }
 };
 
 }  // namespace tarnimex::test
