@@ -73,8 +73,9 @@ TEST_F(Cli, StatusLinesAndTheCsv) {
               log + "\nOutput..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n");
     EXPECT_EQ(err_, "");
     EXPECT_EQ(ReadFile(dir_ / "a.csv"),
-              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
-              "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n");
+              test::CsvMark() +
+                  "RMC time,UTC time,Time error,Count,Max,Min\r\n"
+                  "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n");
     EXPECT_EQ(Run({"--quiet", log}), 0);
     EXPECT_EQ(out_, "");
 }
@@ -99,9 +100,10 @@ TEST_F(Cli, Options) {
                    "--alarm-symbol", "  ALARM ", "--quiet", log}),
               0);
     EXPECT_EQ(ReadFile(dir_ / "o.csv"),
-              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
-              "2023.07.05 12:34:56.7,2023.07.05 12:33:56.7,60,ALARM,2,60,1\r\n"
-              "2023.07.05 12:34:57.7,2023.07.05 12:34:56.7,1\r\n");
+              test::CsvMark() +
+                  "RMC time,UTC time,Time error,Count,Max,Min\r\n"
+                  "2023.07.05 12:34:56.7,2023.07.05 12:33:56.7,60,ALARM,2,60,1\r\n"
+                  "2023.07.05 12:34:57.7,2023.07.05 12:34:56.7,1\r\n");
     EXPECT_EQ(Run({"--key", "$PABC", "--key", "$NONE", log}), 3) << "the last value wins";
     EXPECT_EQ(out_, log + "\nNo effective data.\n");
 }
@@ -115,12 +117,14 @@ TEST_F(Cli, SettingsFileAndOptionsThatWin) {
     const std::string before = ReadFile(ini);
     EXPECT_EQ(Run({"--quiet", "--settings", ini, log}), 0);
     EXPECT_EQ(ReadFile(dir_ / "s.csv"),
-              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
-              "2023/07/05 12:34:56.7,2023/07/05 12:33:56.7,60,1,60,60\r\n");
+              test::CsvMark() +
+                  "RMC time,UTC time,Time error,Count,Max,Min\r\n"
+                  "2023/07/05 12:34:56.7,2023/07/05 12:33:56.7,60,1,60,60\r\n");
     EXPECT_EQ(Run({"--quiet", "--settings", ini, "--decimals", "0", "--alarm-step=10", log}), 0);
     EXPECT_EQ(ReadFile(dir_ / "s.csv"),
-              "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
-              "2023/07/05 12:34:56,2023/07/05 12:33:56,60,A,1,60,60\r\n");
+              test::CsvMark() +
+                  "RMC time,UTC time,Time error,Count,Max,Min\r\n"
+                  "2023/07/05 12:34:56,2023/07/05 12:33:56,60,A,1,60,60\r\n");
     EXPECT_EQ(ReadFile(ini), before) << "reading never changes the settings file";
     EXPECT_EQ(Run({"--settings", (dir_ / "missing.ini").string(), log}), 2);
     EXPECT_FALSE(fs::exists(dir_ / "missing.ini"));
