@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // After windows.h, which it needs.
 #include <fcntl.h>

@@ -171,15 +171,19 @@ TEST_F(Archive, StandardInputFromAPipe) {
     const std::string csv = T("piped.csv");
     // Legend: the shell command; the CSV goes to standard output or a file.
 #ifdef _WIN32
-    const std::string cat = "type \"" + packed + "\"";
+    // cmd's "type" stops at the first NUL byte: the packed log is redirected instead.
     const std::string convert = "\"" + fs::path(TARNIMEX_CONVERT).make_preferred().string() + "\"";
+    const auto fed = [&](const std::string& args) {
+        return convert + args + " <\"" + packed + "\"";
+    };
 #else
-    const std::string cat = "cat " + packed;
-    const std::string convert = TARNIMEX_CONVERT;
+    const auto fed = [&](const std::string& args) {
+        return "cat " + packed + " | " + TARNIMEX_CONVERT + args;
+    };
 #endif
     const std::string commands[] = {
-        cat + " | " + convert + " --output - - >" + csv + " 2>" + T("status"),
-        cat + " | " + convert + " --quiet --output " + csv + " -",
+        fed(" --output - -") + " >" + csv + " 2>" + T("status"),
+        fed(" --quiet --output " + csv + " -"),
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command);

@@ -14,7 +14,7 @@
 
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
-#include "cli_run.h"
+#include "cli/cli_run.h"
 #include "platform/path_names.h"
 #include "platform/regional_format.h"
 #include "settings/profile_file.h"
@@ -96,7 +96,7 @@ TEST_F(WindowsSystem, RegionalSettingsShapeTheCsv) {
     const InternationalValue decimal(L"sDecimal", L",");
     ASSERT_EQ(RunConverter({log}), 0u);
     EXPECT_EQ(Bytes("a.csv"), Bytes("explicit.csv"));
-    EXPECT_NE(Bytes("a.csv").find("05.07.2023"), std::string::npos);
+    EXPECT_NE(Bytes("a.csv").find("2023.07.05 12:34:56"), std::string::npos);
 }
 
 TEST_F(WindowsSystem, AlarmSymbolInTheAnsiCodePageWithoutAMark) {
