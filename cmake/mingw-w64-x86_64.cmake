@@ -24,6 +24,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# zlib's static library, not its import library (the .exe would need zlib1.dll).
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # pkg-config likewise: only the target's .pc files.
 set(_tarnimex_pc_dirs /usr/${TARNIMEX_MINGW_TRIPLET}/lib/pkgconfig)
