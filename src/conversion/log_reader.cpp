@@ -15,11 +15,7 @@
 
 #include "compressed_source.h"
 #include "conversion_host.h"
-#include "text_scan.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "kernels.h"
 
 namespace tarnimex {
 
@@ -41,44 +37,6 @@ bool InLineCharSet(unsigned char b) {
     return b == kLF || b == kCR || IsPlain(b);
 }
 
-// The 8-bit Fletcher sums of UBX over m bytes: A gains each byte, B gains A
-// after each byte, so byte j of m adds (m - j + 1) times its value to B.
-void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::uint8_t& ckB) {
-    std::uint32_t a = ckA;
-    std::uint32_t b = ckB + static_cast<std::uint32_t>(m) * ckA;
-    std::size_t j = 0;
-#if defined(__SSE2__)
-    if (m >= 16) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i stepLo = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-        const __m128i stepHi = _mm_setr_epi16(8, 9, 10, 11, 12, 13, 14, 15);
-        __m128i sums = zero;
-        __m128i weighted = zero;
-        for (; j + 16 <= m; j += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
-            const __m128i top = _mm_set1_epi16(static_cast<short>(m - j));
-            weighted = _mm_add_epi32(
-                weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(top, stepLo)));
-            weighted = _mm_add_epi32(
-                weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(top, stepHi)));
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
-        }
-        alignas(16) std::uint32_t w[4];
-        alignas(16) std::uint64_t t[2];
-        _mm_store_si128(reinterpret_cast<__m128i*>(w), weighted);
-        _mm_store_si128(reinterpret_cast<__m128i*>(t), sums);
-        a += static_cast<std::uint32_t>(t[0] + t[1]);
-        b += w[0] + w[1] + w[2] + w[3];
-    }
-#endif
-    for (; j < m; ++j) {
-        a += data[j];
-        b += static_cast<std::uint32_t>(m - j) * data[j];
-    }
-    ckA = static_cast<std::uint8_t>(a);
-    ckB = static_cast<std::uint8_t>(b);
-}
-
 std::string SystemReason(int error) {
     return std::generic_category().message(error);
 }
@@ -90,7 +48,8 @@ LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
       // Whole 2048-byte blocks keep BytesRead what a 2048-byte reader would report.
       blockSize_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) /
                                           kBlockSize * kBlockSize
-                                    : kBlockSize) {}
+                                    : kBlockSize),
+      kernel_(&ActiveKernel()) {}
 
 bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     Close();
@@ -252,7 +211,7 @@ void LogReader::AddToCheck(unsigned char b) {
 template <FrameCheck check>
 void LogReader::AddToCheck(const unsigned char* bytes, std::size_t count) {
     if constexpr (check == FrameCheck::Fletcher) {
-        Fletcher(bytes, count, fletcherA_, fletcherB_);
+        kernel_->fletcher(bytes, count, &fletcherA_, &fletcherB_);
     } else {
         for (std::size_t i = 0; i < count; ++i) AddToCheck<check>(bytes[i]);
     }
@@ -345,7 +304,7 @@ bool LogReader::BulkFrame() {
             while (i < end && !InLineCharSet(data_[i])) ++i;
             const std::size_t runBegin = i;
             while (i < end) {
-                i = ScanPlain(data_, i, end);
+                i = kernel_->scanPlain(data_, i, end);
                 if (i == end || (data_[i] != kCR && data_[i] != kLF)) break;
                 ++i;
             }
@@ -401,7 +360,9 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
         maxLines == 0) {
         return 0;
     }
-    const LinesPassed passed = PassLinesWithout(data_, bufferPos_, bufferCount_, key, maxLines);
+    const LinesPassed passed = kernel_->passLines(
+        data_, bufferPos_, bufferCount_, reinterpret_cast<const unsigned char*>(key.data()),
+        key.size(), maxLines);
     if (passed.lines > 0) {
         prevByte_ = data_[passed.after - 1];
         bufferPos_ = passed.after;
@@ -422,7 +383,7 @@ std::string_view LogReader::ReadLogLine() {
         if (fast) {
             if (frameKind_ == FrameKind::Text) {
                 if (!OpensFrameBeforeText(prevByte_)) {
-                    const std::size_t end = ScanPlain(data_, bufferPos_, bufferCount_);
+                    const std::size_t end = kernel_->scanPlain(data_, bufferPos_, bufferCount_);
                     if (end > bufferPos_) {
                         AppendRange(bufferPos_, end);
                         prevByte_ = data_[end - 1];

@@ -24,6 +24,7 @@
 
 #include "byte_source.h"
 #include "frame_kinds.h"
+#include "kernels.h"
 
 namespace tarnimex {
 
@@ -99,6 +100,7 @@ class LogReader {
 
     Mode mode_;
     std::size_t blockSize_;
+    const Kernel* kernel_;
     std::unique_ptr<ByteSource> source_;
     const unsigned char* data_ = nullptr;  // the block in hand
 
