@@ -171,19 +171,22 @@ TEST_F(Archive, StandardInputFromAPipe) {
     const std::string csv = T("piped.csv");
     // Legend: the shell command; the CSV goes to standard output or a file.
 #ifdef _WIN32
-    // cmd's "type" stops at the first NUL byte: the packed log is redirected instead.
+    // cmd's "type" stops at the first NUL byte: the packed log is redirected
+    // instead. A line that begins with a quote loses its outer pair to cmd.
     const std::string convert = "\"" + fs::path(TARNIMEX_CONVERT).make_preferred().string() + "\"";
     const auto fed = [&](const std::string& args) {
-        return convert + args + " <\"" + packed + "\"";
+        return "\"" + convert + args + " <\"" + packed + "\"";
     };
+    const std::string kLineEnd = "\"";
 #else
     const auto fed = [&](const std::string& args) {
         return "cat " + packed + " | " + TARNIMEX_CONVERT + args;
     };
+    const std::string kLineEnd;
 #endif
     const std::string commands[] = {
-        fed(" --output - -") + " >" + csv + " 2>" + T("status"),
-        fed(" --quiet --output " + csv + " -"),
+        fed(" --output - -") + " >" + csv + " 2>" + T("status") + kLineEnd,
+        fed(" --quiet --output " + csv + " -") + kLineEnd,
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command);
@@ -191,7 +194,9 @@ TEST_F(Archive, StandardInputFromAPipe) {
         EXPECT_EQ(ReadFile(csv), Csv());
         fs::remove(csv);
     }
-    EXPECT_EQ(ReadFile(T("status")), "-\n" + kCompleted) << "status lines on standard error";
+    std::string status = ReadFile(T("status"));
+    std::erase(status, '\r');  // standard error is text, with the system's line ends
+    EXPECT_EQ(status, "-\n" + kCompleted) << "status lines on standard error";
 }
 
 TEST_F(Archive, UsageErrors) {
