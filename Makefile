@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # make run   — set up everything on a fresh Debian 12 machine, build, start the program
 # make test  — set up everything, build, run the whole test suite, again under
-#              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly
+#              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer
+#              briefly, then the Windows suite under Wine (make test-windows)
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
 # make test-windows — cross-build the converter, settings and command line for
 #              Windows (MinGW-w64) and run their tests under Wine
@@ -53,7 +54,7 @@ test-build: test-deps
 	  -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j$$(nproc)
 
-test: test-normal test-asan fuzz-smoke
+test: test-normal test-asan fuzz-smoke test-windows
 
 test-normal: test-build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
