@@ -16,6 +16,8 @@ set(CMAKE_CXX_COMPILER ${TARNIMEX_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARNIMEX_MINGW_TRIPLET}-windres)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Debian's MinGW zlib comes as a DLL and as a static library: take the static one.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Headers, libraries and packages come from the MinGW sysroot and the prefixes
 # given in CMAKE_PREFIX_PATH, never from the Linux host; programs from the host.
