@@ -100,6 +100,8 @@ bench: test-build
 # Windows: the converter, settings, command line and window with their tests,
 # cross-built with MinGW-w64 and run under Wine in a fresh prefix. Qt's host
 # tools (moc, rcc) come from Debian's Qt, which must be the same version.
+# (Without whole-program optimisation: the tests need no speed, and it would
+# double the build's time.)
 windows-build: windows-deps
 	./tools/windows-libs.sh $(WINDOWS_LIBS)
 	@qt=$$([ "$(WINDOWS_UI)" = OFF ] || ./tools/windows-qt.sh "$(WINDOWS_QT)" "$(QT_CACHE)") || exit 1; \

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "../tests/support/frames.h"
 #include "conversion/log_reader.h"
 #include "conversion/sentence.h"
 #include "conversion/time_stamp.h"
@@ -16,7 +17,8 @@ namespace {
 // An hour of 1 Hz epochs: six NMEA sentences, a report and a 100-byte binary frame.
 std::string SampleLog() {
     std::string log;
-    const std::string frame = "\xB5\x62\x01\x07\x5C\x00" + std::string(92, '\x11') + "\x3D\x4A";
+    // A 92-byte UBX NAV-PVT frame whose checksum holds.
+    const std::string frame = test::Ubx(0x01, 0x07, std::string(92, '\x11'));
     for (int s = 0; s < 3600; ++s) {
         log += frame;
         log += "$GPGGA,000001.00,4807.0384,N,01131.0009,E,1,09,1.06,545.7,M,47.9,M,,*55\r\n";

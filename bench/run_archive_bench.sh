@@ -9,12 +9,7 @@
 #   TARNIMEX_CONVERT_OPTS as for bench/run_bench.sh. Needs gzip, xz, zstd, bzip2.
 set -euo pipefail
 
-BUILD=${BUILD:-build}
-RUNS=${RUNS:-5}
-DATA_DIR=${TARNIMEX_BENCH_DIR:-${TMPDIR:-/tmp}/tarnimex-bench}
-CONVERT_OPTS=${TARNIMEX_CONVERT_OPTS:---date-order ymd --date-sep / --time-sep : --decimal-sep .}
-GEN=${TARNIMEX_GEN:-$BUILD/bench/tarnimex-gen-log}
-CONVERT=${TARNIMEX_CONVERT:-$BUILD/src/cli/tarnimex-convert}
+source "$(dirname "$0")/bench_settings.sh"
 JOBS_COPIES=8
 MIN_JOBS_GAIN=1.7
 

@@ -14,12 +14,7 @@
 # the generator is newer than the cached file.
 set -euo pipefail
 
-BUILD=${BUILD:-build}
-RUNS=${RUNS:-5}
-DATA_DIR=${TARNIMEX_BENCH_DIR:-${TMPDIR:-/tmp}/tarnimex-bench}
-CONVERT_OPTS=${TARNIMEX_CONVERT_OPTS:---date-order ymd --date-sep / --time-sep : --decimal-sep .}
-GEN=${TARNIMEX_GEN:-$BUILD/bench/tarnimex-gen-log}
-CONVERT=${TARNIMEX_CONVERT:-$BUILD/src/cli/tarnimex-convert}
+source "$(dirname "$0")/bench_settings.sh"
 
 die() { echo "run_bench.sh: $*" >&2; exit 1; }
 [[ -x "$GEN" ]] || die "$GEN not found; build the target tarnimex-gen-log first"

@@ -16,8 +16,6 @@ set(CMAKE_CXX_COMPILER ${TARNIMEX_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARNIMEX_MINGW_TRIPLET}-windres)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Debian's MinGW zlib comes as a DLL and as a static library: take the static one.
-set(ZLIB_USE_STATIC_LIBS ON)
 
 # Headers, libraries and packages come from the MinGW sysroot and the prefixes
 # given in CMAKE_PREFIX_PATH, never from the Linux host; programs from the host.
@@ -26,6 +24,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# zlib's static library, not its import library (the .exe would need zlib1.dll).
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # pkg-config likewise: only the target's .pc files.
 set(_tarnimex_pc_dirs /usr/${TARNIMEX_MINGW_TRIPLET}/lib/pkgconfig)

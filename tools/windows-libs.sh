@@ -54,6 +54,17 @@ fetch() {
   exit 1
 }
 
+# Runs a build step with its output in $work/<name>.log, shown if it fails.
+quietly() {
+  local name=$1
+  shift
+  if ! "$@" >"$work/$name.log" 2>&1; then
+    tail -n 40 "$work/$name.log" >&2
+    echo "windows-libs: $name failed; the whole output is in $work/$name.log" >&2
+    exit 1
+  fi
+}
+
 enable_sources
 fetch bzip2
 fetch xz-utils
@@ -63,7 +74,7 @@ fetch libzstd
 if [ ! -f "$prefix/lib/libbz2.a" ]; then
   rm -rf bzip2-build && mkdir bzip2-build
   for f in blocksort huffman crctable randtable compress decompress bzlib; do
-    $cc -O2 -c "bzip2/$f.c" -o "bzip2-build/$f.o"
+    quietly bzip2 $cc -O2 -c "bzip2/$f.c" -o "bzip2-build/$f.o"
   done
   mkdir -p "$prefix/lib" "$prefix/include"
   $host-ar rcs "$prefix/lib/libbz2.a" bzip2-build/*.o
@@ -72,17 +83,19 @@ fi
 
 if [ ! -f "$prefix/lib/liblzma.a" ]; then
   rm -rf xz-build && mkdir xz-build
-  (cd xz-build && ../xz-utils/configure -q --host=$host CC=$cc --prefix="$prefix" \
-    --disable-shared --enable-static --disable-xz --disable-xzdec --disable-lzmadec \
-    --disable-lzmainfo --disable-lzma-links --disable-scripts --disable-doc --disable-nls >/dev/null &&
-    make -s -j"$jobs" -C src/liblzma install >/dev/null)
+  (cd xz-build &&
+    quietly xz-configure ../xz-utils/configure --host=$host CC=$cc --prefix="$prefix" \
+      --disable-shared --enable-static --disable-xz --disable-xzdec --disable-lzmadec \
+      --disable-lzmainfo --disable-lzma-links --disable-scripts --disable-doc --disable-nls &&
+    quietly xz-make make -j"$jobs" -C src/liblzma install)
 fi
 
 if [ ! -f "$prefix/lib/libzstd.a" ]; then
-  cmake -S libzstd/build/cmake -B zstd-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
-    -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_TESTS=OFF >/dev/null
-  cmake --build zstd-build -j"$jobs" >/dev/null
-  cmake --install zstd-build >/dev/null
+  quietly zstd-configure cmake -S libzstd/build/cmake -B zstd-build -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_TESTS=OFF
+  quietly zstd-build cmake --build zstd-build -j"$jobs"
+  quietly zstd-install cmake --install zstd-build
 fi
 echo "windows-libs: liblzma, libzstd and libbz2 for Windows in $prefix"

@@ -18,6 +18,7 @@ void OnInterrupt() {
 int main(int argc, char** argv) {
     static_assert(std::atomic<bool>::is_always_lock_free);
     tarnimex::CatchInterrupt(OnInterrupt);
+    tarnimex::UseBinaryStandardStreams();
     std::ios::sync_with_stdio(false);
     return tarnimex::RunCli(tarnimex::CommandLineArguments(argc, argv), std::cout, std::cerr,
                             tarnimex::PrepareLiveConsole());

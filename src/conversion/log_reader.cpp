@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The reader is one state machine over bytes (Step). Fast mode adds two bulk
 // moves that leave its state exactly as the byte steps would: a run of plain
-// text bytes (0x20..0x7F) needs no decision unless it follows 0x04 or 0xB5, and
-// the body of a UBX or MediaTek binary frame whose length is known and whose
-// end lies in the buffer can be checked in one tight loop.
+// text bytes (0x20..0x7F) needs no decision unless it follows the first sync
+// byte of a frame that starts with text, and the body of a frame that ends by
+// its length, once that length is known and the end lies in the buffer, can be
+// checked in one tight loop. Frame geometry comes from frame_kinds.h.
 #include "log_reader.h"
 
 #include <algorithm>
@@ -14,14 +15,10 @@
 
 #include "compressed_source.h"
 #include "conversion_host.h"
+#include "kernels.h"
 #include "platform/file_access.h"
 #include "platform/path_names.h"
 #include "platform/system_error.h"
-#include "text_scan.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tarnimex {
 
@@ -29,50 +26,18 @@ namespace {
 
 constexpr unsigned char kLF = 0x0A;
 constexpr unsigned char kCR = 0x0D;
-constexpr std::int32_t kMaxFrame = 2048;
+constexpr unsigned char kFirstPlain = 0x20;
+constexpr unsigned char kLastPlain = 0x7F;
+// A frame's length is taken as this until its length field has been read.
+constexpr std::int32_t kLengthUnknown = kMaxFrameBytes - 1;
+constexpr std::uint16_t kSum15Mask = 0x7FFF;
 
-enum : unsigned char { kText = 0, kSirf = 1, kUbx = 2, kMtk = 3 };
-
-bool InLineCharSet(unsigned char b) {
-    return b == kLF || b == kCR || (b >= 0x20 && b <= 0x7F);
+bool IsPlain(unsigned char b) {
+    return b >= kFirstPlain && b <= kLastPlain;
 }
 
-// The 8-bit Fletcher sums of UBX over m bytes: A gains each byte, B gains A
-// after each byte, so byte j of m adds (m - j + 1) times its value to B.
-void Fletcher(const unsigned char* data, std::size_t m, std::uint8_t& ckA, std::uint8_t& ckB) {
-    std::uint32_t a = ckA;
-    std::uint32_t b = ckB + static_cast<std::uint32_t>(m) * ckA;
-    std::size_t j = 0;
-#if defined(__SSE2__)
-    if (m >= 16) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i stepLo = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-        const __m128i stepHi = _mm_setr_epi16(8, 9, 10, 11, 12, 13, 14, 15);
-        __m128i sums = zero;
-        __m128i weighted = zero;
-        for (; j + 16 <= m; j += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
-            const __m128i top = _mm_set1_epi16(static_cast<short>(m - j));
-            weighted = _mm_add_epi32(
-                weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(top, stepLo)));
-            weighted = _mm_add_epi32(
-                weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(top, stepHi)));
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
-        }
-        alignas(16) std::uint32_t w[4];
-        alignas(16) std::uint64_t t[2];
-        _mm_store_si128(reinterpret_cast<__m128i*>(w), weighted);
-        _mm_store_si128(reinterpret_cast<__m128i*>(t), sums);
-        a += static_cast<std::uint32_t>(t[0] + t[1]);
-        b += w[0] + w[1] + w[2] + w[3];
-    }
-#endif
-    for (; j < m; ++j) {
-        a += data[j];
-        b += static_cast<std::uint32_t>(m - j) * data[j];
-    }
-    ckA = static_cast<std::uint8_t>(a);
-    ckB = static_cast<std::uint8_t>(b);
+bool InLineCharSet(unsigned char b) {
+    return b == kLF || b == kCR || IsPlain(b);
 }
 
 }  // namespace
@@ -82,7 +47,8 @@ LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
       // Whole 2048-byte blocks keep BytesRead what a 2048-byte reader would report.
       blockSize_(mode == Mode::Fast ? (std::max<std::size_t>(fastBlockSize, 1) + kBlockSize - 1) /
                                           kBlockSize * kBlockSize
-                                    : kBlockSize) {}
+                                    : kBlockSize),
+      kernel_(&ActiveKernel()) {}
 
 bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
     Close();
@@ -90,7 +56,8 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
         if (reason != nullptr) *reason = why;
         endOfLog_ = true;
         bufferPos_ = bufferCount_ = 0;
-        prevByte_ = frameKind_ = 0;
+        prevByte_ = 0;
+        frameKind_ = FrameKind::Text;
         frameCount_ = frameLength_ = 0;
         frames_ = {};
         return false;
@@ -130,7 +97,8 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     rawRead_ = 0;
     bufferOffset_ = 0;
     bufferPos_ = bufferCount_ = 0;
-    prevByte_ = frameKind_ = 0;
+    prevByte_ = 0;
+    frameKind_ = FrameKind::Text;
     frameCount_ = frameLength_ = 0;
     frames_ = {};
     ClearLine();
@@ -196,39 +164,83 @@ std::string_view LogReader::TakeLine() {
     return line_;
 }
 
-void LogReader::StartFrame(unsigned char kind) {
+void LogReader::StartFrame(FrameKind kind) {
     frameKind_ = kind;
-    frameCount_ = 2;
-    switch (kind) {
-        case kSirf:
-            frameSum_ = 0;
-            sirfLength_ = 0;
-            break;
-        case kUbx:
-            ubxCkA_ = ubxCkB_ = 0;
-            checksumError_ = false;
-            frameLength_ = kMaxFrame - 1;
-            break;
-        default:
-            frameSum_ = 0;
-            checksumError_ = false;
-            frameLength_ = kMaxFrame - 1;
-            break;
-    }
+    frameCount_ = 2;  // at the second sync byte
+    frameLength_ = kLengthUnknown;
+    frameSum_ = 0;
+    fletcherA_ = fletcherB_ = 0;
+    checksumError_ = false;
 }
 
 void LogReader::CountFrame(bool checksOut) {
     FrameTally& tally = checksOut ? frames_.removed : frames_.damaged;
-    ++(frameKind_ == kUbx ? tally.ubx : frameKind_ == kSirf ? tally.sirf : tally.mtk);
+    switch (frameKind_) {
+        case FrameKind::SirfBinary:
+            ++tally.sirf;
+            break;
+        case FrameKind::Ubx:
+            ++tally.ubx;
+            break;
+        default:
+            ++tally.mtk;
+            break;
+    }
 }
 
 void LogReader::EndFrame(bool checksOut) {
     CountFrame(checksOut);
     // A frame that checks out takes with it everything collected for the line.
     if (checksOut) ClearLine();
-    frameKind_ = kText;
+    frameKind_ = FrameKind::Text;
     frameCount_ = 0;
     frameLength_ = 0;
+}
+
+template <FrameCheck check>
+void LogReader::AddToCheck(unsigned char b) {
+    if constexpr (check == FrameCheck::Fletcher) {
+        fletcherA_ = static_cast<std::uint8_t>(fletcherA_ + b);
+        fletcherB_ = static_cast<std::uint8_t>(fletcherB_ + fletcherA_);
+    } else {
+        frameSum_ =
+            static_cast<std::uint16_t>(check == FrameCheck::Sum15 ? frameSum_ + b : frameSum_ ^ b);
+    }
+}
+
+template <FrameCheck check>
+void LogReader::AddToCheck(const unsigned char* bytes, std::size_t count) {
+    if constexpr (check == FrameCheck::Fletcher) {
+        kernel_->fletcher(bytes, count, &fletcherA_, &fletcherB_);
+    } else {
+        for (std::size_t i = 0; i < count; ++i) AddToCheck<check>(bytes[i]);
+    }
+}
+
+// The stored check value ends at b; a two-byte one starts at p.
+template <FrameCheck check>
+bool LogReader::CheckFails(unsigned char p, unsigned char b) const {
+    if constexpr (check == FrameCheck::Sum15) {
+        return p * 256 + b != (frameSum_ & kSum15Mask);
+    } else if constexpr (check == FrameCheck::Fletcher) {
+        return p != fletcherA_ || b != fletcherB_;
+    } else {
+        return b != frameSum_;
+    }
+}
+
+template <FrameKind kind>
+bool LogReader::StepInFrame(unsigned char p, unsigned char b) {
+    constexpr const FrameLayout& f = LayoutOf(kind);
+    const std::int32_t n = frameCount_;
+    if (n == f.LengthEnd()) frameLength_ = f.ReadLength(p, b) + f.lengthExtra;
+    if (n >= f.firstChecked && n <= frameLength_ - f.checkedBefore) AddToCheck<f.check>(b);
+    if (n == frameLength_ - f.checkBefore) checksumError_ = CheckFails<f.check>(p, b);
+    const bool ends = f.hasTrailer ? p == f.trailer[0] && b == f.trailer[1]
+                                   : n >= frameLength_ && frameLength_ > 0;
+    if (!ends && n < kMaxFrameBytes) return false;
+    EndFrame(n == frameLength_ && !checksumError_);
+    return true;
 }
 
 bool LogReader::Step(unsigned char b) {
@@ -236,53 +248,28 @@ bool LogReader::Step(unsigned char b) {
     if (frameCount_ > 0) ++frameCount_;
     bool complete = false;
     bool frameEnded = false;
-    if (frameKind_ == kText) {
+    if (frameKind_ == FrameKind::Text) {
         const bool lineHasBytes = !line_.empty() || spanEnd_ != spanBegin_;
         if (b == kLF) {
             complete = p != kCR && lineHasBytes;
         } else if (b == kCR) {
             complete = p != kLF && lineHasBytes;
-        } else if (b >= 0x20 && b <= 0x7F) {
-            AppendRange(bufferPos_, bufferPos_ + 1);
-            if (b == '$' && p == 0x04) StartFrame(kMtk);
-            if (b == 'b' && p == 0xB5) StartFrame(kUbx);
-        } else if (b == 0xA2 && p == 0xA0) {
-            StartFrame(kSirf);
+        } else {
+            if (IsPlain(b)) AppendRange(bufferPos_, bufferPos_ + 1);
+            const FrameKind started = kFrameByFirstSync[p];
+            if (started != FrameKind::Text && b == LayoutOf(started).sync[1]) StartFrame(started);
         }
     } else {
         if (InLineCharSet(b)) AppendRange(bufferPos_, bufferPos_ + 1);
-        const std::int32_t n = frameCount_;
         switch (frameKind_) {
-            case kSirf:
-                if (n == 4) sirfLength_ = p * 256 + b;
-                if (n >= 5 && n <= sirfLength_ + 4)
-                    frameSum_ = static_cast<std::uint16_t>(frameSum_ + b);
-                if (n == sirfLength_ + 6) checksumError_ = (p * 256 + b) != (frameSum_ & 0x7FFF);
-                if ((b == 0xB3 && p == 0xB0) || n >= kMaxFrame) {
-                    EndFrame(n == sirfLength_ + 8 && !checksumError_);
-                    frameEnded = true;
-                }
+            case FrameKind::SirfBinary:
+                frameEnded = StepInFrame<FrameKind::SirfBinary>(p, b);
                 break;
-            case kUbx:
-                if (n == 6) frameLength_ = p + b * 256 + 8;
-                if (n >= 3 && n <= frameLength_ - 2) {
-                    ubxCkA_ = static_cast<std::uint8_t>(ubxCkA_ + b);
-                    ubxCkB_ = static_cast<std::uint8_t>(ubxCkB_ + ubxCkA_);
-                }
-                if ((n >= frameLength_ && frameLength_ > 0) || n >= kMaxFrame) {
-                    EndFrame(n == frameLength_ && p == ubxCkA_ && b == ubxCkB_);
-                    frameEnded = true;
-                }
+            case FrameKind::Ubx:
+                frameEnded = StepInFrame<FrameKind::Ubx>(p, b);
                 break;
             default:
-                if (n == 4) frameLength_ = p + b * 256;
-                if (n >= 3 && n <= frameLength_ - 3)
-                    frameSum_ = static_cast<std::uint16_t>(frameSum_ ^ b);
-                if (n == frameLength_ - 2) checksumError_ = b != frameSum_;
-                if ((n >= frameLength_ && frameLength_ > 0) || n >= kMaxFrame) {
-                    EndFrame(n == frameLength_ && !checksumError_);
-                    frameEnded = true;
-                }
+                frameEnded = StepInFrame<FrameKind::MediatekBinary>(p, b);
                 break;
         }
     }
@@ -292,75 +279,90 @@ bool LogReader::Step(unsigned char b) {
 }
 
 bool LogReader::BulkFrame() {
-    if (frameKind_ != kUbx && frameKind_ != kMtk) return false;
-    const unsigned char* q = data_ + bufferPos_;
-    const std::size_t available = bufferCount_ - bufferPos_;
-    const std::int32_t first = frameCount_ + 1;  // the frame byte at q[0]
-    auto byte = [&](std::int32_t n) { return n == frameCount_ ? prevByte_ : q[n - first]; };
-    // The length field must be in hand: UBX bytes 5-6, MediaTek bytes 3-4.
-    const std::int32_t lengthEnd = frameKind_ == kUbx ? 6 : 4;
-    std::int32_t length = frameLength_;
-    if (frameCount_ < lengthEnd) {
-        if (available < static_cast<std::size_t>(lengthEnd - frameCount_)) return false;
-        length = frameKind_ == kUbx ? byte(5) + byte(6) * 256 + 8 : byte(3) + byte(4) * 256;
+    std::int32_t remaining = 0;
+    bool checksOut = false;
+    switch (frameKind_) {
+        case FrameKind::Ubx:
+            remaining = CheckInBulk<FrameKind::Ubx>(checksOut);
+            break;
+        case FrameKind::MediatekBinary:
+            remaining = CheckInBulk<FrameKind::MediatekBinary>(checksOut);
+            break;
+        default:  // text, or a frame that a trailer may end early
+            break;
     }
-    std::int32_t end;
-    if (frameKind_ == kUbx) {
-        end = std::min(length, kMaxFrame);
-    } else {
-        // A MediaTek length of 1 to 3 ends the frame at byte 4; 0 runs it to the cap.
-        end = length == 0 ? kMaxFrame : std::max(std::min(length, kMaxFrame), std::int32_t{4});
-    }
-    const std::int32_t remaining = end - frameCount_;
-    if (remaining <= 0 || available < static_cast<std::size_t>(remaining)) return false;
-    bool checksOut;
-    if (frameKind_ == kUbx) {
-        const std::int32_t from = std::max(first, std::int32_t{3});
-        const std::int32_t lastSummed = std::min(length - 2, end);
-        if (lastSummed >= from) {
-            Fletcher(q + (from - first), static_cast<std::size_t>(lastSummed - from + 1), ubxCkA_,
-                     ubxCkB_);
-        }
-        checksOut = end == length && byte(end - 1) == ubxCkA_ && byte(end) == ubxCkB_;
-    } else {
-        std::uint16_t sum = frameSum_;
-        if (first <= 3) sum ^= byte(3);  // read while the length was still unknown
-        const std::int32_t lastXored = std::min(length - 3, end);
-        for (std::int32_t n = std::max(first, std::int32_t{4}); n <= lastXored; ++n)
-            sum ^= q[n - first];
-        frameSum_ = sum;
-        const std::int32_t checkAt = length - 2;
-        if (checkAt >= std::max(first, std::int32_t{4}) && checkAt <= end)
-            checksumError_ = byte(checkAt) != sum;
-        checksOut = end == length && !checksumError_;
-    }
+    if (remaining <= 0) return false;
     CountFrame(checksOut);
+    const std::size_t end = bufferPos_ + static_cast<std::size_t>(remaining);
     if (checksOut) {
         ClearLine();
     } else {
-        std::size_t i = 0;
-        const auto count = static_cast<std::size_t>(remaining);
-        while (i < count) {
-            while (i < count && !InLineCharSet(q[i])) ++i;
+        // The frame leaves its line bytes: runs of plain text, a vector at a
+        // time, joined by CR and LF.
+        std::size_t i = bufferPos_;
+        while (i < end) {
+            while (i < end && !InLineCharSet(data_[i])) ++i;
             const std::size_t runBegin = i;
-            while (i < count && InLineCharSet(q[i])) ++i;
-            if (i > runBegin) AppendRange(bufferPos_ + runBegin, bufferPos_ + i);
+            while (i < end) {
+                i = kernel_->scanPlain(data_, i, end);
+                if (i == end || (data_[i] != kCR && data_[i] != kLF)) break;
+                ++i;
+            }
+            if (i > runBegin) AppendRange(runBegin, i);
         }
     }
-    bufferPos_ += static_cast<std::size_t>(remaining);
-    frameKind_ = kText;
+    bufferPos_ = end;
+    frameKind_ = FrameKind::Text;
     frameCount_ = 0;
     frameLength_ = 0;
     prevByte_ = 0;
     return true;
 }
 
+template <FrameKind kind>
+std::int32_t LogReader::CheckInBulk(bool& checksOut) {
+    constexpr const FrameLayout& f = LayoutOf(kind);
+    static_assert(!f.hasTrailer, "only a frame that ends by its length is taken in bulk");
+    const unsigned char* q = data_ + bufferPos_;
+    const std::size_t available = bufferCount_ - bufferPos_;
+    const std::int32_t first = frameCount_ + 1;  // the frame byte at q[0]
+    auto byte = [&](std::int32_t n) { return n == frameCount_ ? prevByte_ : q[n - first]; };
+    // The length field must be in hand.
+    std::int32_t length = frameLength_;
+    if (frameCount_ < f.LengthEnd()) {
+        if (available < static_cast<std::size_t>(f.LengthEnd() - frameCount_)) return 0;
+        length = f.ReadLength(byte(f.lengthAt), byte(f.LengthEnd())) + f.lengthExtra;
+    }
+    // The byte steps end the frame at its length, but not before the length
+    // field's end; a length of 0 runs it to the cap.
+    const std::int32_t end =
+        length == 0 ? kMaxFrameBytes : std::clamp(length, f.LengthEnd(), kMaxFrameBytes);
+    const std::int32_t remaining = end - frameCount_;
+    if (remaining <= 0 || available < static_cast<std::size_t>(remaining)) return 0;
+    // Bytes before the length field's end are checked whatever the length.
+    const std::int32_t from = std::max(first, f.firstChecked);
+    const std::int32_t lastChecked =
+        std::max(std::min(length - f.checkedBefore, end), f.LengthEnd() - 1);
+    if (lastChecked >= from) {
+        AddToCheck<f.check>(q + (from - first), static_cast<std::size_t>(lastChecked - from + 1));
+    }
+    const std::int32_t checkAt = length - f.checkBefore;
+    if (checkAt >= std::max(first, f.LengthEnd()) && checkAt <= end) {
+        checksumError_ =
+            CheckFails<f.check>(f.checkWidth > 1 ? byte(checkAt - 1) : 0, byte(checkAt));
+    }
+    checksOut = end == length && !checksumError_;
+    return remaining;
+}
+
 std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLines) {
-    if (mode_ != Mode::Fast || frameKind_ != kText || prevByte_ == 0x04 || prevByte_ == 0xB5 ||
+    if (mode_ != Mode::Fast || frameKind_ != FrameKind::Text || OpensFrameBeforeText(prevByte_) ||
         maxLines == 0) {
         return 0;
     }
-    const LinesPassed passed = PassLinesWithout(data_, bufferPos_, bufferCount_, key, maxLines);
+    const LinesPassed passed = kernel_->passLines(
+        data_, bufferPos_, bufferCount_, reinterpret_cast<const unsigned char*>(key.data()),
+        key.size(), maxLines);
     if (passed.lines > 0) {
         prevByte_ = data_[passed.after - 1];
         bufferPos_ = passed.after;
@@ -379,9 +381,9 @@ std::string_view LogReader::ReadLogLine() {
             return {};
         }
         if (fast) {
-            if (frameKind_ == kText) {
-                if (prevByte_ != 0x04 && prevByte_ != 0xB5) {
-                    const std::size_t end = ScanPlain(data_, bufferPos_, bufferCount_);
+            if (frameKind_ == FrameKind::Text) {
+                if (!OpensFrameBeforeText(prevByte_)) {
+                    const std::size_t end = kernel_->scanPlain(data_, bufferPos_, bufferCount_);
                     if (end > bufferPos_) {
                         AppendRange(bufferPos_, end);
                         prevByte_ = data_[end - 1];

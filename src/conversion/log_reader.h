@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "byte_source.h"
+#include "frame_kinds.h"
+#include "kernels.h"
 
 namespace tarnimex {
 
@@ -74,10 +76,22 @@ class LogReader {
 
   private:
     bool Step(unsigned char b);  // one byte of the state machine; true when the line is complete
-    void StartFrame(unsigned char kind);
+    template <FrameKind kind>
+    bool StepInFrame(unsigned char p, unsigned char b);  // true when the frame ended at b
+    void StartFrame(FrameKind kind);
     void EndFrame(bool checksOut);
     void CountFrame(bool checksOut);
-    bool BulkFrame();  // the rest of a UBX or MediaTek frame when it lies in the buffer
+    bool BulkFrame();  // the rest of a frame that ends by its length, when it lies in the buffer
+    // The check of a frame's rest in the buffer: the bytes it takes, or 0 when
+    // the rest is not all there.
+    template <FrameKind kind>
+    std::int32_t CheckInBulk(bool& checksOut);
+    template <FrameCheck check>
+    void AddToCheck(unsigned char b);
+    template <FrameCheck check>
+    void AddToCheck(const unsigned char* bytes, std::size_t count);
+    template <FrameCheck check>
+    bool CheckFails(unsigned char p, unsigned char b) const;
     void AppendRange(std::size_t begin, std::size_t end);
     void FlushSpan();
     void ClearLine();
@@ -86,6 +100,7 @@ class LogReader {
 
     Mode mode_;
     std::size_t blockSize_;
+    const Kernel* kernel_;
     std::unique_ptr<ByteSource> source_;
     const unsigned char* data_ = nullptr;  // the block in hand
 
@@ -95,13 +110,12 @@ class LogReader {
     std::int64_t rawRead_ = 0;       // bytes read from the source so far
 
     unsigned char prevByte_ = 0;
-    unsigned char frameKind_ = 0;  // 0 text, 1 SiRF binary, 2 UBX, 3 MediaTek binary
-    std::int32_t frameCount_ = 0;
-    std::int32_t frameLength_ = 0;
-    std::int32_t sirfLength_ = 0;
-    std::uint16_t frameSum_ = 0;
-    std::uint8_t ubxCkA_ = 0;
-    std::uint8_t ubxCkB_ = 0;
+    FrameKind frameKind_ = FrameKind::Text;
+    std::int32_t frameCount_ = 0;   // number of the byte last taken in the frame, from 1
+    std::int32_t frameLength_ = 0;  // the frame's total, or just under the cap until known
+    std::uint16_t frameSum_ = 0;    // running sum or XOR
+    std::uint8_t fletcherA_ = 0;
+    std::uint8_t fletcherB_ = 0;
     bool checksumError_ = false;
     bool endOfLog_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it

@@ -5,11 +5,10 @@
 #include "sentence.h"
 
 #include <charconv>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <string>
+#include <tuple>
+
+#include "kernels.h"
 
 namespace tarnimex {
 
@@ -38,65 +37,22 @@ std::string_view Trim(std::string_view text) {
 
 std::size_t SplitReport(std::string_view text, std::size_t keyLength, SentenceFields& fields,
                         int& count) {
+    static_assert(kReportCommas + 1 == std::tuple_size_v<decltype(fields.field)>);
+    ReportMarks marks;
+    ActiveKernel().reportMarks(text.data(), text.size(), keyLength, &marks);
     const char* const data = text.data();
-    const std::size_t size = text.size();
     std::size_t fieldStart = 0;
-    std::size_t stop = size;
-    int n = 1;
-    // Handles one comma or line end at j; false once the report has ended.
-    auto mark = [&](std::size_t j) {
-        if (data[j] == ',') {
-            if (n < 10) {
-                fields.field[static_cast<std::size_t>(n - 1)] =
-                    TrimmedView(data + fieldStart, j - fieldStart);
-                fieldStart = j + 1;
-                ++n;
-            }
-            return true;
-        }
-        if (j < keyLength) return true;  // a "$" inside the key itself
-        stop = j;
-        return false;
-    };
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i dollar = _mm_set1_epi8('$');
-    auto marks = [&](std::size_t at) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        return static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, dollar)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)))));
-    };
-    for (; i + 16 <= size; i += 16) {
-        for (unsigned m = marks(i); m != 0; m &= m - 1) {
-            if (!mark(i + static_cast<std::size_t>(__builtin_ctz(m)))) goto done;
-        }
+    for (std::size_t i = 0; i < marks.commas; ++i) {
+        fields.field[i] = TrimmedView(data + fieldStart, marks.comma[i] - fieldStart);
+        fieldStart = marks.comma[i] + 1;
     }
-    if (i < size && size >= 16) {
-        // The last sixteen bytes, less those already seen.
-        const std::size_t base = size - 16;
-        for (unsigned m = marks(base) & (~0u << (i - base)); m != 0; m &= m - 1) {
-            if (!mark(base + static_cast<std::size_t>(__builtin_ctz(m)))) goto done;
-        }
-        i = size;
-    }
-#endif
-    for (; i < size; ++i) {
-        const char c = data[i];
-        if ((c == ',' || c == '\r' || c == '\n' || c == '$') && !mark(i)) break;
-    }
-done:
     // The last field keeps its blanks; its checksum is cut off.
-    const std::string_view last(data + fieldStart, stop - fieldStart);
+    const std::string_view last(data + fieldStart, marks.stop - fieldStart);
     const std::size_t star = last.find('*');
-    fields.field[static_cast<std::size_t>(n - 1)] =
-        star == std::string_view::npos ? last : last.substr(0, star);
-    for (int k = n; k < 10; ++k) fields.field[static_cast<std::size_t>(k)] = {};
-    count = n;
-    return stop;
+    fields.field[marks.commas] = star == std::string_view::npos ? last : last.substr(0, star);
+    for (std::size_t k = marks.commas + 1; k < fields.field.size(); ++k) fields.field[k] = {};
+    count = static_cast<int>(marks.commas) + 1;
+    return marks.stop;
 }
 
 int SplitSentence(std::string_view line, SentenceFields& fields) {

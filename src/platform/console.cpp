@@ -5,10 +5,13 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // After windows.h, which it needs.
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+
+#include <cstdio>
 
 #include "platform/path_names.h"
 #else
@@ -65,6 +68,11 @@ bool PrepareLiveConsole() {
     return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
 int ConsoleColumns() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
@@ -97,6 +105,8 @@ void CatchInterrupt(void (*onInterrupt)()) {
 bool PrepareLiveConsole() {
     return isatty(STDOUT_FILENO) != 0;
 }
+
+void UseBinaryStandardStreams() {}
 
 int ConsoleColumns() {
     winsize size{};

@@ -21,6 +21,10 @@ void CatchInterrupt(void (*onInterrupt)());
 // makes it show UTF-8.
 bool PrepareLiveConsole();
 
+// Standard input and output carry bytes as they are (a log read from a pipe,
+// a CSV written to one); Windows would otherwise translate line ends.
+void UseBinaryStandardStreams();
+
 // Columns of the console, or of $COLUMNS, or 0 when neither tells.
 int ConsoleColumns();
 

@@ -2,7 +2,6 @@
 #include "platform/path_names.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shlwapi.h>
@@ -48,25 +47,33 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
 }
 
 #ifdef _WIN32
-std::wstring WideFromUtf8(std::string_view text) {
-    if (text.empty()) return {};
+std::wstring WideFromBytes(std::string_view text, unsigned codePage) {
     const int size = static_cast<int>(text.size());
     std::wstring wide(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)),
+        static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
         L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
     return wide;
 }
 
-std::string Utf8FromWide(std::wstring_view text) {
-    if (text.empty()) return {};
+std::string BytesFromWide(std::wstring_view text, unsigned codePage) {
+    // A character the code page lacks becomes "?" (UTF-8 lacks none, and takes no default).
+    const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
     const int size = static_cast<int>(text.size());
-    std::string utf8(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size,
-                                                                  nullptr, 0, nullptr, nullptr)),
-                     '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()),
-                        nullptr, nullptr);
-    return utf8;
+    std::string bytes(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, text.data(), size,
+                                                                   nullptr, 0, fallback, nullptr)),
+                      '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), size, bytes.data(),
+                        static_cast<int>(bytes.size()), fallback, nullptr);
+    return bytes;
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+    return WideFromBytes(text, CP_UTF8);
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+    return BytesFromWide(text, CP_UTF8);
 }
 #endif
 

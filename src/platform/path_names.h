@@ -38,7 +38,9 @@ std::filesystem::path PathFromUtf8(std::string_view name);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
 #ifdef _WIN32
-// What the wide calls take and give.
+// What the wide calls take and give, from and to a code page's bytes.
+std::wstring WideFromBytes(std::string_view text, unsigned codePage);
+std::string BytesFromWide(std::wstring_view text, unsigned codePage);
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
 #endif

@@ -15,7 +15,6 @@
 #include <string_view>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include "platform/path_names.h"
@@ -83,16 +82,6 @@ void ReadSeparator(LCTYPE type, std::string& separator) {
     if (!text.empty()) separator = FirstCharacter(text);
 }
 
-// Through UTF-16, as every conversion between code pages goes on Windows.
-std::wstring Widen(const std::string& text, UINT codePage) {
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(
-        static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
-        L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
 UINT CodePage(const TextEncoding& encoding) {
     return encoding.utf8
                ? CP_UTF8
@@ -115,22 +104,15 @@ TextEncoding TextEncodingFromUserLocale() {
     return TextEncoding{"CP" + std::to_string(codePage), codePage == CP_UTF8};
 }
 
+// Through UTF-16, as every conversion between code pages goes on Windows.
 std::string EncodeText(const std::string& utf8Text, const TextEncoding& encoding) {
     if (encoding.utf8 || IsAscii(utf8Text)) return utf8Text;
-    const std::wstring wide = Widen(utf8Text, CP_UTF8);
-    const UINT codePage = CodePage(encoding);
-    const int size = static_cast<int>(wide.size());
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), size,
-                                                                 nullptr, 0, "?", nullptr)),
-                    '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), size, out.data(), static_cast<int>(out.size()),
-                        "?", nullptr);
-    return out;
+    return BytesFromWide(WideFromUtf8(utf8Text), CodePage(encoding));
 }
 
 std::string DecodeText(const std::string& text, const TextEncoding& encoding) {
     if (encoding.utf8 || IsAscii(text)) return text;
-    return Utf8FromWide(Widen(text, CodePage(encoding)));
+    return Utf8FromWide(WideFromBytes(text, CodePage(encoding)));
 }
 
 #else

@@ -8,10 +8,6 @@
 #include "platform/path_names.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX  // MinGW's C++ headers define it already
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
 #include <fcntl.h>

@@ -12,7 +12,6 @@
 #include "settings/file_date.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 

@@ -23,9 +23,12 @@ using test::ReadFile;
 using test::WriteFile;
 
 const std::string kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
-const std::string kCsv =
-    "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
-    "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n";
+// The CSV of one kReport.
+std::string Csv() {
+    return test::CsvMark() +
+           "RMC time,UTC time,Time error,Count,Max,Min\r\n"
+           "2023/07/05 12:34:56,2023/07/05 12:34:55.877,0.123,1,0.123,0.123\r\n";
+}
 const std::string kCompleted =
     "Output..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n";
 
@@ -111,7 +114,7 @@ TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
                                      : "");
             for (const auto& log : c.logs) {
                 const fs::path csv = dir_ / log.substr(0, log.find('.')).append(".csv");
-                EXPECT_EQ(ReadFile(csv), kCsv) << csv;
+                EXPECT_EQ(ReadFile(csv), Csv()) << csv;
                 fs::remove(csv);
             }
         }
@@ -125,7 +128,7 @@ TEST_F(Archive, UnreadableEntriesAreReportedAndTheRestConverts) {
     fs::create_symlink(dir_ / "u/gone", dir_ / "u/broken.log");
     EXPECT_EQ(Run({"--quiet", T("u")}), 1);
     EXPECT_EQ(err_, "Can not Open: " + T("u/broken.log") + "\nNo such file or directory\n");
-    EXPECT_EQ(ReadFile(dir_ / "u/a.csv"), kCsv);
+    EXPECT_EQ(ReadFile(dir_ / "u/a.csv"), Csv());
     // A folder that cannot be read (root reads any: the run is made as nobody).
     fs::remove(dir_ / "u/broken.log");
     fs::remove(dir_ / "u/a.csv");
@@ -136,7 +139,7 @@ TEST_F(Archive, UnreadableEntriesAreReportedAndTheRestConverts) {
         return std::to_string(Run({"--quiet", "--recursive", T("u")})) + " " + err_;
     });
     EXPECT_EQ(result, "1 Can not Open: " + T("u/locked") + "\nPermission denied\n");
-    EXPECT_EQ(ReadFile(dir_ / "u/a.csv"), kCsv);
+    EXPECT_EQ(ReadFile(dir_ / "u/a.csv"), Csv());
     fs::permissions(dir_ / "u/locked", fs::perms::owner_all);
 #endif
     EXPECT_EQ(Run({"--quiet", T("empty-folder-missing"), T("u/a.log")}), 1);
@@ -149,7 +152,7 @@ TEST_F(Archive, OutputFolderKeepsSubfoldersAndRefusesCollisions) {
     Tree();
     EXPECT_EQ(Run({"--quiet", "--recursive", "--output-dir", T("out"), T("t")}), 0);
     for (const char* csv : {"out/a/b/y.csv", "out/a/x.csv", "out/c/z.csv", "out/top.csv"})
-        EXPECT_EQ(ReadFile(dir_ / csv), kCsv) << csv;
+        EXPECT_EQ(ReadFile(dir_ / csv), Csv()) << csv;
     EXPECT_FALSE(fs::exists(dir_ / "t/top.csv")) << "nothing beside the logs";
     // Two logs of one name in two folders meet in one output folder.
     fs::remove_all(dir_ / "out");
@@ -160,7 +163,7 @@ TEST_F(Archive, OutputFolderKeepsSubfoldersAndRefusesCollisions) {
                         "\" is that of \"" + T("t/a/x.nmea") +
                         "\" already; it would be overwritten.\n");
     EXPECT_NE(out_.find("4 logs: 3 converted, 0 without data, 1 failed;"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir_ / "out/x.csv"), kCsv);
+    EXPECT_EQ(ReadFile(dir_ / "out/x.csv"), Csv());
 }
 
 TEST_F(Archive, StandardInputFromAPipe) {
@@ -168,20 +171,24 @@ TEST_F(Archive, StandardInputFromAPipe) {
     const std::string csv = T("piped.csv");
     // Legend: the shell command; the CSV goes to standard output or a file.
 #ifdef _WIN32
-    const std::string cat = "type \"" + packed + "\"";
+    // cmd's "type" stops at the first NUL byte: the packed log is redirected instead.
     const std::string convert = "\"" + fs::path(TARNIMEX_CONVERT).make_preferred().string() + "\"";
+    const auto fed = [&](const std::string& args) {
+        return convert + args + " <\"" + packed + "\"";
+    };
 #else
-    const std::string cat = "cat " + packed;
-    const std::string convert = TARNIMEX_CONVERT;
+    const auto fed = [&](const std::string& args) {
+        return "cat " + packed + " | " + TARNIMEX_CONVERT + args;
+    };
 #endif
     const std::string commands[] = {
-        cat + " | " + convert + " --output - - >" + csv + " 2>" + T("status"),
-        cat + " | " + convert + " --quiet --output " + csv + " -",
+        fed(" --output - -") + " >" + csv + " 2>" + T("status"),
+        fed(" --quiet --output " + csv + " -"),
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command);
         ASSERT_EQ(std::system(command.c_str()), 0);
-        EXPECT_EQ(ReadFile(csv), kCsv);
+        EXPECT_EQ(ReadFile(csv), Csv());
         fs::remove(csv);
     }
     EXPECT_EQ(ReadFile(T("status")), "-\n" + kCompleted) << "status lines on standard error";
@@ -229,7 +236,7 @@ TEST_F(Archive, CtrlCWithSeveralJobs) {
     std::ostringstream err;
     EXPECT_EQ(RunCli(args, out, err, false), 130);
     EXPECT_NE(buffer.str().find("Aborted by user!\n"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir_ / "j/l0.csv"), kCsv);
+    EXPECT_EQ(ReadFile(dir_ / "j/l0.csv"), Csv());
     int untouched = 0;
     for (const auto& entry : fs::directory_iterator(dir_ / "j")) {
         const std::string name = entry.path().filename().string();
@@ -239,7 +246,7 @@ TEST_F(Archive, CtrlCWithSeveralJobs) {
         if (csv == "earlier") {
             ++untouched;
         } else {
-            EXPECT_EQ(csv.rfind(kCsv.substr(0, 40), 0), 0u) << name;
+            EXPECT_EQ(csv.rfind(Csv().substr(0, 40), 0), 0u) << name;
             EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n") << name;
         }
     }

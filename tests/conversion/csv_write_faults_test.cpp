@@ -6,6 +6,7 @@
 // or with a limit on file sizes standing for a disk that fills.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +16,11 @@
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
 #include "conversion_run.h"
+#include "platform/system_error.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tarnimex {
 namespace {
@@ -54,6 +60,15 @@ class CsvWriteFaults : public test::ScratchFolderTest {
     }
 };
 
+// The system's error for a file it will not replace, and for a name a folder holds.
+#ifdef _WIN32
+constexpr int kAccessDenied = ERROR_ACCESS_DENIED;
+constexpr int kNameIsAFolder = ERROR_ACCESS_DENIED;
+#else
+constexpr int kAccessDenied = EACCES;
+constexpr int kNameIsAFolder = EISDIR;
+#endif
+
 TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
     // Legend: reports in the log, how the child runs, the fault set up before
     // the run and while it reads, the system's reason expected, whether an
@@ -64,7 +79,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
         ChildLimits limits;
         std::function<void(const fs::path& folder, const fs::path& csv)> before;
         bool removeFolderWhileReading;
-        const char* reason;
+        int error;  // whose reason the system gives
         bool earlierCsv;
     };
     [[maybe_unused]] const auto noFault = [](const fs::path&, const fs::path&) {};
@@ -79,7 +94,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
                                          fs::perms::others_read | fs::perms::others_exec);
          },
          false,
-         "Permission denied",
+         EACCES,
          true},
 #endif
         {"the earlier CSV is write-protected, its folder is not",
@@ -94,22 +109,16 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
 #endif
          },
          false,
-         "Permission denied",
+         kAccessDenied,
          true},
 #ifndef _WIN32  // no file size limits on Windows
-        {"the disk fills before the CSV is closed",
-         10,
-         {false, 100},
-         noFault,
-         false,
-         "File too large",
-         true},
+        {"the disk fills before the CSV is closed", 10, {false, 100}, noFault, false, EFBIG, true},
         {"the disk fills while rows are written",
          40000,
          {false, 1 << 20},
          noFault,
          false,
-         "File too large",
+         EFBIG,
          true},
 #endif
         {"the CSV's name is taken by a folder",
@@ -120,16 +129,10 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
              fs::create_directory(csv);
          },
          false,
-         "Is a directory",
+         kNameIsAFolder,
          false},
 #ifndef _WIN32  // Windows does not remove a folder while a file in it is open
-        {"the log's folder is removed while the log is read",
-         10,
-         {},
-         noFault,
-         true,
-         "No such file or directory",
-         false},
+        {"the log's folder is removed while the log is read", 10, {}, noFault, true, ENOENT, false},
 #endif
     };
     for (const Case& c : cases) {
@@ -137,6 +140,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
         const fs::path folder = dir_ / "logs";
         std::error_code ec;
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::permissions(folder / "log.csv", fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(folder);
         fs::create_directories(folder);
         const fs::path log = folder / "log.nmea";
@@ -164,7 +168,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
             return outcome + "\n" + host.statuses.back() + "\nbusy " + std::to_string(host.busy);
         });
 
-        EXPECT_EQ(result, "Cannot create file \"" + csv.string() + "\". " + c.reason +
+        EXPECT_EQ(result, "Cannot create file \"" + csv.string() + "\". " + SystemReason(c.error) +
                               "\nOutput..\nbusy 0");
         EXPECT_FALSE(fs::exists(dir_ / "next" / "next.csv")) << "the run went on";
         if (c.earlierCsv) {

@@ -9,6 +9,7 @@
 
 #include "fake_window.h"
 #include "settings/converter_settings.h"
+#include "settings/profile_file.h"
 #include "settings/settings_location.h"
 #include "test_files.h"
 
@@ -151,13 +152,15 @@ TEST_F(OptionsTest, SaveKeepsOtherLinesAndTheFilesEncoding) {
     window.secDec = 2;
     window.limit = true;
     AlarmStep = 0.25;
-    SymbolOfAlarm = "\xE2\x80\xBC";  // stays as UTF-8 bytes in an 8-bit file
+    SymbolOfAlarm = "\xE2\x80\xBC";  // in the 8-bit file's character set, the system's
     SaveOptions(window, {});
     EXPECT_EQ(ReadBytes(IniFileName),
               "; mine\n[Other]\r\nKeyText=keep\r\n[option]\r\nKeyText=$GNTXT\r\nExtra=1\r\n"
               "SecKeyText=RMC delay\r\nSecondDec=2\r\nTimeDiff=0.2\r\nMaxStep=10.0\r\n"
-              "UseLimit=1\r\nAlarmStep=0.25\r\nSymbolOfAlarm=\xE2\x80\xBC\r\nMainTop=200\r\n"
-              "MainLeft=100\r\n\r\n[Tail]\r\nx=y");
+              "UseLimit=1\r\nAlarmStep=0.25\r\nSymbolOfAlarm=" +
+                  EncodeText(SymbolOfAlarm, SettingsTextEncoding()) +
+                  "\r\nMainTop=200\r\n"
+                  "MainLeft=100\r\n\r\n[Tail]\r\nx=y");
 }
 
 TEST_F(OptionsTest, FailuresChangeNothing) {

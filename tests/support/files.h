@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/regional_format.h"
+
 namespace tarnimex::test {
 
 inline std::string ReadFile(const std::filesystem::path& path) {
@@ -18,6 +20,13 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// What a CSV begins with under the user's locale (the ANSI code page on
+// Windows): the byte-order mark for UTF-8, nothing otherwise. Asked when the
+// test runs, after it has set its locale.
+inline std::string CsvMark() {
+    return TextEncodingFromUserLocale().utf8 ? "\xEF\xBB\xBF" : "";
 }
 
 }  // namespace tarnimex::test

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "files.h"
+#include "platform/path_names.h"
 
 namespace tarnimex::test {
 
@@ -25,10 +26,14 @@ class ScratchFolderTest : public ::testing::Test {
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { Remove(dir_); }
+    // The UTF-8 path of an entry of the folder (name in UTF-8).
+    std::string Path(const std::string& name) const {
+        return Utf8FromPath(dir_ / PathFromUtf8(name));
+    }
     // A file of these bytes in the folder; its path.
     std::string Log(const std::string& name, const std::string& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return (dir_ / name).string();
+        WriteFile(PathFromUtf8(Path(name)), bytes);
+        return Path(name);
     }
 
     std::filesystem::path dir_;

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The vector builds of the text scans against their definition byte by byte,
-// over mixes of text, line ends, keys and other bytes, from every start.
-#include "text_scan.h"
+// Every kernel this processor runs: the text scans against their definition
+// byte by byte, over mixes of text, line ends, keys and other bytes, from every
+// start; the other kernels against the scalar one. (The whole-run tests run
+// again with each kernel forced.)
+#include "kernels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnimex {
@@ -46,34 +51,19 @@ LinesPassed PassLinesByBytes(const Bytes& data, std::size_t begin, const std::st
     return passed;
 }
 
-struct Build {
-    const char* name;
-    std::size_t (*scanPlain)(const unsigned char*, std::size_t, std::size_t);
-    LinesPassed (*passLines)(const unsigned char*, std::size_t, std::size_t, const unsigned char*,
-                             std::size_t, std::size_t);
-};
-
-std::vector<Build> Builds() {
-    std::vector<Build> builds = {
-        {"baseline", text_scan::ScanPlainBaseline, text_scan::PassLinesBaseline}};
-    if (text_scan::HasAvx2Scan())
-        builds.push_back({"AVX2", text_scan::ScanPlainAvx2, text_scan::PassLinesAvx2});
-    return builds;
-}
-
 void ExpectAsByBytes(const Bytes& data, const std::string& key) {
     const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
-    for (const Build& build : Builds()) {
-        SCOPED_TRACE(build.name);
+    for (const Kernel* build : RunnableKernels()) {
+        SCOPED_TRACE(build->name);
         for (std::size_t begin = 0; begin <= data.size(); ++begin) {
-            ASSERT_EQ(build.scanPlain(data.data(), begin, data.size()),
+            ASSERT_EQ(build->scanPlain(data.data(), begin, data.size()),
                       ScanPlainByBytes(data, begin))
                 << "from " << begin;
             for (const std::size_t maxLines :
                  {std::size_t{1}, std::size_t{2}, std::size_t{7}, SIZE_MAX}) {
                 const LinesPassed expected = PassLinesByBytes(data, begin, key, maxLines);
-                const LinesPassed got = build.passLines(data.data(), begin, data.size(), keyBytes,
-                                                        key.size(), maxLines);
+                const LinesPassed got = build->passLines(data.data(), begin, data.size(), keyBytes,
+                                                         key.size(), maxLines);
                 ASSERT_EQ(got.lines, expected.lines)
                     << "from " << begin << ", at most " << maxLines;
                 if (expected.lines > 0) {
@@ -88,7 +78,7 @@ Bytes AsBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-TEST(TextScan, Cases) {
+TEST(Kernels, TextScanCases) {
     const std::string longLine(70, 'x');
     const struct {
         const char* legend;
@@ -116,7 +106,7 @@ TEST(TextScan, Cases) {
     }
 }
 
-TEST(TextScan, RandomMixes) {
+TEST(Kernels, TextScanRandomMixes) {
     std::mt19937 random(8122026);
     const std::string alphabet = "$GPTXT,\r\n  aaaaaaaaaaaa\x04\xB5\x7F\x80\xFF\x01";
     for (int round = 0; round < 200; ++round) {
@@ -128,6 +118,55 @@ TEST(TextScan, RandomMixes) {
         }
         ExpectAsByBytes(data, std::string("$GPTXT").substr(0, random() % 7));
     }
+}
+
+// Fletcher sums, key search and report marks over random lines and lengths
+// that cross every vector width.
+TEST(Kernels, AgreeWithScalar) {
+    const std::vector<const Kernel*> kernels = RunnableKernels();
+    const Kernel& scalar = *kernels.back();
+    ASSERT_STREQ(scalar.name, "scalar");
+    const std::string alphabet = std::string("$GPTXT,RMC delay*\r\n\x01\xFF") + "ab";
+    std::mt19937 random(9122026);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 140, 'a');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        const std::string key = std::string("$GPTXT").substr(0, 1 + random() % 6);
+        const std::size_t from = random() % (text.size() + 2);
+        const std::size_t keyLength = random() % 8;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        const auto a0 = static_cast<std::uint8_t>(random()),
+                   b0 = static_cast<std::uint8_t>(random());
+        std::uint8_t expectedA = a0, expectedB = b0;
+        scalar.fletcher(bytes, text.size(), &expectedA, &expectedB);
+        ReportMarks expected;
+        scalar.reportMarks(text.data(), text.size(), keyLength, &expected);
+        for (const Kernel* kernel : kernels) {
+            SCOPED_TRACE(kernel->name);
+            std::uint8_t a = a0, b = b0;
+            kernel->fletcher(bytes, text.size(), &a, &b);
+            ASSERT_EQ(a, expectedA);
+            ASSERT_EQ(b, expectedB);
+            ASSERT_EQ(kernel->findKey(text.data(), text.size(), key.data(), key.size(), from),
+                      scalar.findKey(text.data(), text.size(), key.data(), key.size(), from))
+                << text;
+            ReportMarks got;
+            kernel->reportMarks(text.data(), text.size(), keyLength, &got);
+            ASSERT_EQ(got.stop, expected.stop) << text;
+            ASSERT_EQ(got.commas, expected.commas) << text;
+            for (std::size_t i = 0; i < got.commas; ++i) ASSERT_EQ(got.comma[i], expected.comma[i]);
+        }
+    }
+}
+
+// The forced runs (TARNIMEX_KERNEL) really use the kernel they name.
+TEST(Kernels, TheEnvironmentChooses) {
+    const char* forced = std::getenv("TARNIMEX_KERNEL");
+    const std::vector<const Kernel*> kernels = RunnableKernels();
+    const bool runnable = forced != nullptr &&
+                          std::any_of(kernels.begin(), kernels.end(),
+                                      [&](auto k) { return std::string_view(k->name) == forced; });
+    EXPECT_STREQ(ActiveKernel().name, runnable ? forced : kernels.front()->name);
 }
 
 }  // namespace

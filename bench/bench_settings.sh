@@ -1,0 +1,9 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The settings every benchmark script shares (sourced, not run); see
+# bench/run_bench.sh for what each variable means.
+BUILD=${BUILD:-build}
+RUNS=${RUNS:-5}
+DATA_DIR=${TARNIMEX_BENCH_DIR:-${TMPDIR:-/tmp}/tarnimex-bench}
+CONVERT_OPTS=${TARNIMEX_CONVERT_OPTS:---date-order ymd --date-sep / --time-sep : --decimal-sep .}
+GEN=${TARNIMEX_GEN:-$BUILD/bench/tarnimex-gen-log}
+CONVERT=${TARNIMEX_CONVERT:-$BUILD/src/cli/tarnimex-convert}
