@@ -2,7 +2,6 @@
 #include "ui/version_text.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <vector>
