@@ -4,14 +4,23 @@
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer
 #              briefly, then the Windows suite under Wine (make test-windows)
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
-# make test-windows — cross-build the converter, settings and command line for
-#              Windows (MinGW-w64) and run their tests under Wine
+# make test-windows — cross-build the converter, settings, command line and window
+#              for Windows (MinGW-w64) and run their tests under Wine
+# make windows — the same build, packed as tarnimex-<version>-windows-x86_64.zip
+# make windows-qt — rebuild the static Qt for MinGW into the cache folder (long)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 WINDOWS_BUILD ?= build-windows
 # The Windows compression libraries, built once from Debian's sources.
 WINDOWS_LIBS ?= build-windows-libs
+# The static Qt for MinGW that the window is built with: WINDOWS_QT names its
+# prefix; by default the prebuilt one beside the project, unpacked once into
+# QT_CACHE. Without one only the command line is built. WINDOWS_UI=OFF leaves
+# the window out.
+WINDOWS_QT ?=
+WINDOWS_UI ?= ON
+QT_CACHE ?= $(HOME)/.cache/tarnimex
 FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 30
 BENCH_RUNS ?= 15
@@ -23,9 +32,10 @@ RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev lib
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
                  xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
-                    wine wine64 googletest libz-mingw-w64-dev dpkg-dev
+                    wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
+                    qt6-base-dev qt6-base-dev-tools imagemagick fonts-dejavu-core xz-utils zip
 
-.PHONY: deps test-deps windows-deps windows-build test-windows configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps windows-deps windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps: PACKAGES = $(RUN_PACKAGES)
 test-deps: PACKAGES = $(TEST_PACKAGES)
@@ -88,15 +98,23 @@ fuzz-smoke: fuzz-build
 bench: test-build
 	BUILD=$(BUILD) RUNS=$(BENCH_RUNS) ./bench/run_bench.sh
 
-# Windows: the converter, settings and command line with their tests (no
-# window), cross-built with MinGW-w64 and run under Wine in a fresh prefix.
+# Windows: the converter, settings, command line and window with their tests,
+# cross-built with MinGW-w64 and run under Wine in a fresh prefix. Qt's host
+# tools (moc, rcc) come from Debian's Qt, which must be the same version.
 # (Without whole-program optimisation: the tests need no speed, and it would
 # double the build's time.)
 windows-build: windows-deps
 	./tools/windows-libs.sh $(WINDOWS_LIBS)
-	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DCMAKE_PREFIX_PATH=$(abspath $(WINDOWS_LIBS)) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_UI=OFF -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=OFF \
+	@qt=$$([ "$(WINDOWS_UI)" = OFF ] || ./tools/windows-qt.sh "$(WINDOWS_QT)" "$(QT_CACHE)") || exit 1; \
+	prefixes="$(abspath $(WINDOWS_LIBS))"; \
+	if [ -n "$$qt" ]; then \
+	  echo "Windows build with the window, Qt from $$qt"; ui=ON; prefixes="$$prefixes;$$qt"; \
+	else \
+	  echo "Windows build of the command line only: no static Qt for MinGW (WINDOWS_QT=prefix, or make windows-qt)"; ui=OFF; \
+	fi; \
+	set -x; cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_PREFIX_PATH="$$prefixes" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_UI=$$ui -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=OFF \
 	  -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF
 	cmake --build $(WINDOWS_BUILD) -j$$(nproc)
 
@@ -106,6 +124,24 @@ test-windows: windows-build
 	wineboot -i && \
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j$$(nproc); \
 	status=$$?; wineserver -k; exit $$status
+
+# The Windows package: both programs, README, licences and the sources.
+windows: windows-build
+	@qt=$$(./tools/windows-qt.sh "$(WINDOWS_QT)" "$(QT_CACHE)"); \
+	[ -n "$$qt" ] || { echo "make windows needs the static Qt for MinGW: WINDOWS_QT=prefix, or make windows-qt"; exit 1; }; \
+	./tools/windows-package.sh $(WINDOWS_BUILD) "$$qt" $(WINDOWS_LIBS)
+
+# Rebuilds the static Qt for MinGW (Base, Svg, Charts) from Debian's source
+# packages into QT_CACHE, once: about 45 minutes on 2 cores. Where the mirror
+# lacks the Svg and Charts sources, give their upstream tarballs as QTSVG_SRC
+# and QTCHARTS_SRC (the prebuilt Qt's folder has them under src/).
+QT_SOURCES := $(abspath ../shared/toolchains/src)
+windows-qt:
+	WORK_DIR=$(QT_CACHE)/qt6-mingw-work OUT_DIR=$(QT_CACHE) \
+	  QTSVG_SRC=$${QTSVG_SRC:-$$(ls $(QT_SOURCES)/qtsvg-*.tar.xz 2>/dev/null)} \
+	  QTCHARTS_SRC=$${QTCHARTS_SRC:-$$(ls $(QT_SOURCES)/qtcharts-*.tar.xz 2>/dev/null)} \
+	  ./packaging/qt/build-qt6-mingw.sh
+	./tools/windows-qt.sh "" $(QT_CACHE) $(QT_CACHE)/qt6-mingw-6.4.2-x86_64.tar.xz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

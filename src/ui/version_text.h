@@ -12,7 +12,8 @@ namespace tarnimex {
 // reads "1.02" and 1.10 reads "1.10".
 std::string GetVersionText(std::uint32_t version);
 
-// This program's version; "65535.65535" when it was built without one.
+// This program's version: on Windows from the executable's version record,
+// elsewhere the version it was built as; "65535.65535" when there is none.
 std::string GetVersionText();
 
 }  // namespace tarnimex

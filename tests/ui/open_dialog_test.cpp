@@ -72,16 +72,16 @@ class OpenDialogTest : public QObject {
         const QString first = workspace.Path("logs/a.nmea");
         QVERIFY(QDir().mkpath(workspace.Path("logs")));
         dialog.answer = QStringList{first, workspace.Path("logs/b.nmea"), "/elsewhere/c.log"};
+        const QString shown = first + ";" + workspace.Path("logs/b.nmea") + ";" +
+                              QDir::toNativeSeparators("/elsewhere/c.log");
 
         form.ButtonBrowseClick();
-        QCOMPARE(form.LabeledEditFilename->text(),
-                 first + ";" + workspace.Path("logs/b.nmea") + ";/elsewhere/c.log");
+        QCOMPARE(form.LabeledEditFilename->text(), shown);
 
         dialog.answer = std::nullopt;  // cancelled
         form.ButtonBrowseClick();
         QCOMPARE(dialog.directory, workspace.Path("logs"));
-        QCOMPARE(form.LabeledEditFilename->text(),
-                 first + ";" + workspace.Path("logs/b.nmea") + ";/elsewhere/c.log");
+        QCOMPARE(form.LabeledEditFilename->text(), shown);
 
         form.ButtonBrowseClick();
         QCOMPARE(dialog.directory, workspace.Path("logs"));  // still the first file's folder

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui_test_support.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -14,6 +15,8 @@
 namespace tarnimex::test {
 
 TestFormMain::TestFormMain() : TFormMain(RegionalFormat{}, TextEncoding{}) {}
+
+TestFormMain::~TestFormMain() = default;
 
 void TestFormMain::ShowError(const std::string& text, const std::string& detail) {
     errors.push_back(detail.empty() ? text : text + "\n" + detail);
@@ -44,7 +47,8 @@ TempWorkspace::~TempWorkspace() {
 }
 
 QString TempWorkspace::Path(const QString& name) const {
-    return dir_.filePath(name);
+    // In the system's own form, as the window shows names.
+    return QDir::toNativeSeparators(dir_.filePath(name));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -107,7 +111,7 @@ void Drop(QWidget& window, const QStringList& paths, QWidget* under) {
 
 std::optional<QStringList> ScriptedOpenDialog::Run(QFileDialog& dialog) {
     ++runs;
-    directory = dialog.directory().absolutePath();
+    directory = QDir::toNativeSeparators(dialog.directory().absolutePath());
     if (inspect) inspect(dialog);
     return answer;
 }

@@ -20,6 +20,9 @@ namespace tarnimex::test {
 class TestFormMain : public TFormMain {
   public:
     TestFormMain();
+    // Out of line: one object file owns the destructor's thunks (MinGW's
+    // link-time optimisation rejects copies of them from every test file).
+    ~TestFormMain() override;
 
     void ShowError(const std::string& text, const std::string& detail) override;
     void SetStatus(const std::string& text) override;
@@ -42,6 +45,7 @@ class TempWorkspace {
     TempWorkspace();
     ~TempWorkspace();
 
+    // The full name of a file in the folder, with the system's separators.
     QString Path(const QString& name) const;
     std::string PathStd(const QString& name) const { return Path(name).toStdString(); }
 
