@@ -70,7 +70,7 @@ std::string PerUserRoot() {
 std::string PerUserFolder() {
     std::string folder = PerUserRoot();
     if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
-    const std::string_view exe = FileNamePart(ExecutablePath());
+    const std::string exe(FileNamePart(ExecutablePath()));
     return folder + Utf8FromPath(PathFromUtf8(exe).stem()) + kFolderSeparator;
 }
 
@@ -99,7 +99,11 @@ std::string GetWritableFileName(const std::string& name) {
 
     const std::string folder = PerUserFolder();
     std::error_code ec;
-    fs::create_directories(PathFromUtf8(folder), ec);
+    try {
+        fs::create_directories(PathFromUtf8(folder), ec);
+    } catch (const std::exception&) {
+        // MinGW's library throws, error code or not, when a file stands in the way.
+    }
     if (!fs::is_directory(PathFromUtf8(folder), ec))
         throw SettingsError("Cannot create : " + folder);
 
