@@ -20,19 +20,8 @@ work=$(mktemp -d)
 cp "$exe" "$top/examples/receiver-delay.nmea" "$work/"
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 
-display=99
-while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 800x400x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=":$display"
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/xvfb_display.sh"
+start_display 800x400
 
 # Under Wine, Qt's default font engines leave line edits blank; FreeType draws
 # everything (on Windows itself the defaults are right).
