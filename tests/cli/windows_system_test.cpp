@@ -57,23 +57,33 @@ class InternationalValue {
     std::wstring old_;
 };
 
-// tarnimex-convert started through the wide command line, as a shell would;
-// its exit code.
-DWORD RunConverter(const std::vector<std::string>& args) {
+// tarnimex-convert started through the wide command line, as a shell would,
+// its status lines going to the file statusFile (none when empty); its exit code.
+DWORD RunConverter(const std::vector<std::string>& args, const std::string& statusFile = {}) {
     const std::wstring program = std::filesystem::path(TARNIMEX_CONVERT).make_preferred().wstring();
-    std::wstring line = L"\"" + program + L"\" --quiet";
+    std::wstring line = L"\"" + program + L"\"" + (statusFile.empty() ? L" --quiet" : L"");
     for (const std::string& arg : args) line += L" \"" + WideFromUtf8(arg) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    HANDLE status = INVALID_HANDLE_VALUE;
+    if (!statusFile.empty()) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        status = CreateFileW(WideFromUtf8(statusFile).c_str(), GENERIC_WRITE, 0, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = status;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return 255;
-    WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 255;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, !statusFile.empty(), 0, nullptr,
+                       nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (status != INVALID_HANDLE_VALUE) CloseHandle(status);
     return code;
 }
 
@@ -114,6 +124,14 @@ TEST_F(WindowsSystem, NamesBeyondTheCodePageConvert) {
         EXPECT_EQ(RunConverter({log}), 0u) << name;
         EXPECT_FALSE(Bytes(std::string(name) + ".csv").empty()) << name;
     }
+}
+
+TEST_F(WindowsSystem, StatusLinesToAFileAreTextWithoutConsoleSequences) {
+    const std::string log = Log("a.nmea", kReport);
+    ASSERT_EQ(RunConverter({log}, Path("status.txt")), 0u);
+    const std::string status = Bytes("status.txt");
+    EXPECT_NE(status.find("Completed:"), std::string::npos) << status;
+    EXPECT_EQ(status.find('\x1b'), std::string::npos) << status;
 }
 
 TEST_F(WindowsSystem, SettingsFilesOfTheSystemsProfileFunctions) {
