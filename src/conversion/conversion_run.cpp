@@ -262,7 +262,11 @@ bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regi
                                 FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
                                 FormatGeneralNumber(state.MinDelay, kFieldDecimal);
     if (encoding.utf8 && !file->Write("\xEF\xBB\xBF")) file->Fail();
-    TimeStampWriter times(regional, state.SecondDecimals);
+    // The separators join the CSV's text in its character set.
+    RegionalFormat csvFormat = regional;
+    csvFormat.dateSeparator = EncodeText(regional.dateSeparator, encoding);
+    csvFormat.timeSeparator = EncodeText(regional.timeSeparator, encoding);
+    TimeStampWriter times(csvFormat, state.SecondDecimals);
     const bool written =
         state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
                                    [&](std::string_view bytes) { return file->Write(bytes); });

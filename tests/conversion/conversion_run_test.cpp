@@ -80,6 +80,12 @@ TEST_F(ConversionRun, OneReportGivesTheWholeCsv) {
     EXPECT_EQ(host_.pauses, 1);
     Convert(log, kAscii);
     EXPECT_EQ(ReadFile(dir_ / "a.csv").substr(0, 3), "RMC") << "no byte-order mark outside UTF-8";
+    // A separator beyond ASCII is written in the CSV's character set.
+    Convert(log, {"CP1252", false}, {DateOrder::YMD, "\u00B7", ":", "."});
+    EXPECT_EQ(ReadFile(dir_ / "a.csv").substr(44, 10),
+              "2023\xB7"
+              "07\xB7"
+              "05");
 }
 
 TEST_F(ConversionRun, LimitingKeepsReportsAroundChanges) {
