@@ -98,12 +98,6 @@ class DropTest : public QObject {
             qputenv("APPDATA", oldAppData);
         }
         QCOMPARE(form.errors.size(), std::size_t{1});
-#ifdef _WIN32
-        QEXPECT_FAIL("",
-                     "MinGW: creating the per-user folder under a file throws the library's "
-                     "own error instead of failing quietly",
-                     Continue);
-#endif
         QVERIFY2(form.errors[0].starts_with("Cannot create : "), form.errors[0].c_str());
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
         QCOMPARE(form.LabeledEditFilename->text(), QString("/kept.nmea"));
