@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A whole conversion from log bytes to CSV bytes: the fast run must show the
-// same status texts and write the same CSV as the byte-at-a-time run, never
-// fail on content, and write a CSV only with a header and one summary.
+// A whole conversion from log bytes to CSV bytes: the fast run, and the fast
+// run in chunks on two threads, must show the same status texts and write the
+// same CSV as the byte-at-a-time run, never fail on content, and write a CSV
+// only with a header and one summary.
 //
 // Input: byte 0 the settings (Limiting, decimals, keys, alarm step, decimal
-// separator), byte 1 the threshold and max step, then the log.
+// separator), byte 1 the threshold and max step, and the chunks' size, then
+// the log.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +15,9 @@
 #include <vector>
 
 #include "byte_source.h"
+#include "chunked_log.h"
 #include "conversion_run.h"
+#include "seekable_log.h"
 #include "support/fake_host.h"
 
 namespace {
@@ -36,6 +40,9 @@ class MemoryFiles : public ConversionFiles {
     }
     std::unique_ptr<CsvOutput> OpenCsv(const std::string&) override {
         return std::make_unique<Csv>(*this);
+    }
+    std::unique_ptr<SeekableLog> OpenSeekable(const std::string&) override {
+        return std::make_unique<SeekableMemory>(log_);
     }
     bool written = false;
     std::string csv;
@@ -69,10 +76,11 @@ struct Outcome {
 };
 
 Outcome Run(std::string_view log, test::FakeHost host, const RegionalFormat& regional,
-            LogReader::Mode mode) {
+            LogReader::Mode mode, const ChunkPlan& plan = {.threads = 1}) {
     MemoryFiles files(log);
     Converter converter(host, regional, TextEncoding{"UTF-8", true}, mode);
     converter.UseFiles(files);
+    converter.SplitLargeLogs(plan);
     try {
         converter.ConvertFiles("fuzz.nmea");
     } catch (const IoError& e) {
@@ -108,6 +116,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fast.errors != reference.errors) Fail("the modes show different errors");
     if (!fast.errors.empty()) Fail("an error was shown");
     if (fast.written != reference.written || fast.csv != reference.csv) Fail("CSV files differ");
+    // Chunks of 1 to 256 bytes, joined over as few lines as can be.
+    const ChunkPlan chunks{2, 1 + data[1], 0, 1 + (flags & 3), 0};
+    const Outcome chunked = Run(log, host, regional, LogReader::Mode::Fast, chunks);
+    if (chunked.statuses != reference.statuses) Fail("status texts differ in chunks");
+    if (chunked.csv != reference.csv) Fail("CSV files differ in chunks");
     if (reference.written) {
         const std::string_view header =
             "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n";

@@ -80,6 +80,9 @@ BatchTotals OneAtATime(const BatchSetup& setup, const std::vector<BatchLog>& log
     LogHost host(setup, status, err, true);
     Converter converter(host, setup.regional, setup.encoding);
     converter.ReadDashAsStandardInput();
+    ChunkPlan plan;
+    plan.threads = setup.jobs;
+    converter.SplitLargeLogs(plan);
     try {
         for (const BatchLog& log : logs) {
             if (AbortRequested) break;
@@ -109,11 +112,16 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
     int running = 0;
     std::optional<std::string> runError;
 
+    const int workers = std::min<int>(setup.jobs, static_cast<int>(logs.size()));
     auto work = [&] {
         std::ostringstream out, errors;
         LogHost host(setup, out, errors, false);
         Converter converter(host, setup.regional, setup.encoding);
         converter.ReadDashAsStandardInput();
+        // The cores are shared among the logs being converted.
+        ChunkPlan plan;
+        plan.threads = std::max(1, setup.jobs / workers);
+        converter.SplitLargeLogs(plan);
         for (;;) {
             std::size_t i;
             {
@@ -143,7 +151,6 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
         changed.notify_all();
     };
 
-    const int workers = std::min<int>(setup.jobs, static_cast<int>(logs.size()));
     std::vector<std::jthread> threads;
     running = workers;
     for (int w = 0; w < workers; ++w) threads.emplace_back(work);

@@ -31,7 +31,7 @@ struct BatchSetup {
     TextEncoding encoding;
     bool terminal = false;
     bool quiet = false;
-    int jobs = 1;
+    int jobs = 1;  // cores to use: logs at once, or the threads that read one large log
     // After each log, with the streams its status lines and errors go to.
     std::function<void(const LogStatistics&, std::ostream& out, std::ostream& err)> onLogFinished;
 };

@@ -22,18 +22,22 @@ FileSource::~FileSource() {
 }
 
 std::span<const unsigned char> FileSource::Next(std::size_t maxSize) {
-    if (capacity_ < maxSize) {
-        buffer_.reset(new unsigned char[maxSize]);
-        capacity_ = maxSize;
+    unsigned char* buffer = block_.data();
+    if (block_.size() < maxSize) {
+        if (capacity_ < maxSize) {
+            buffer_.reset(new unsigned char[maxSize]);
+            capacity_ = maxSize;
+        }
+        buffer = buffer_.get();
     }
     errno = 0;
-    const std::size_t n = std::fread(buffer_.get(), 1, maxSize, file_);
+    const std::size_t n = std::fread(buffer, 1, maxSize, file_);
     if (n < maxSize && std::ferror(file_)) {
         const int error = errno != 0 ? errno : EIO;
         std::clearerr(file_);
         ThrowReadError(path_, error);
     }
-    return {buffer_.get(), n};
+    return {buffer, n};
 }
 
 std::span<const unsigned char> MemorySource::Next(std::size_t maxSize) {

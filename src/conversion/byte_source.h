@@ -29,6 +29,9 @@ class ByteSource {
 class FileSource : public ByteSource {
   public:
     FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+    // Reads into the caller's block (which outlives the source) while it is large enough.
+    FileSource(std::FILE* file, std::string path, std::span<unsigned char> block)
+        : file_(file), path_(std::move(path)), block_(block) {}
     ~FileSource() override;
     std::span<const unsigned char> Next(std::size_t maxSize) override;
 
@@ -38,6 +41,7 @@ class FileSource : public ByteSource {
     // Left uninitialised: every log would otherwise pay for zeroing it.
     std::unique_ptr<unsigned char[]> buffer_;
     std::size_t capacity_ = 0;
+    std::span<unsigned char> block_;
 };
 
 class MemorySource : public ByteSource {

@@ -12,14 +12,15 @@
 #include <optional>
 #include <string>
 
+#include "chunked_log.h"
 #include "compressed_source.h"
 #include "csv_claims.h"
 #include "csv_file.h"
 #include "general_number.h"
-#include "key_search.h"
-#include "line_reports.h"
 #include "output_rows.h"
 #include "platform/path_names.h"
+#include "report_finder.h"
+#include "seekable_log.h"
 #include "sentence.h"
 #include "statistics.h"
 #include "time_stamp.h"
@@ -37,11 +38,6 @@ constexpr double kSecondsPerDay = 86400.0;
 // effect within so many lines, and a run of many thousand lines a second pays
 // next to nothing for them.
 constexpr std::int64_t kProgressLines = 20000;
-// After a report, the search for the next key goes on this many characters
-// past the report's start, whatever the key's length, so that a key without
-// "$" that stands inside a report's own text is found again, as the format's
-// first readers found it.
-constexpr std::size_t kSearchStep = 7;
 
 // "name ( 25.0%  12/40000Lines)": the percentage with one decimal in the
 // regional separator, at least three characters wide.
@@ -86,13 +82,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 // The working record of one log.
 class ConversionState {
   public:
-    ConversionState(ConversionHost& host, const RegionalFormat& regional,
-                    const TextEncoding& encoding)
-        : host_(host), encoding_(encoding), timeReader_(regional) {}
+    ConversionState(ConversionHost& host, const TextEncoding& encoding)
+        : host_(host), encoding_(encoding) {}
 
     std::string SentenceKey;
     std::string SecondKey;
-    bool KeyEndsReports = false;
     int SecondDecimals = -1;
     double ThresholdTime = 0;
     double MaxTimeStep = 0;  // in days while reading
@@ -102,47 +96,17 @@ class ConversionState {
     double MinDelay = 1e10;
     StatisticsAccumulator Statistics;
 
-    void HandleLine(std::string_view line) {
-        std::size_t pos = FindKey(line, SentenceKey, 0);
-        bool indexed = false;
-        while (pos != std::string_view::npos) {
-            // A report ends at the first CR, LF or "$" after its key, so a second
-            // report or the residue of a broken frame on the line is not taken in.
-            int count = 0;
-            const std::size_t end =
-                indexed ? lineReports_.Split(pos, SentenceKey.size(), fields_, count)
-                        : SplitReport(line.substr(pos), SentenceKey.size(), fields_, count);
-            if (SecondKey.empty() || fields_[5] == SecondKey) HandleAccepted();
-            // A key that starts with "$" and holds no other cannot start inside
-            // the report: the next one is at the report's end or later.
-            const std::size_t next = pos + (end < kSearchStep ? end
-                                            : KeyEndsReports  ? end
-                                                              : kSearchStep);
-            if (next >= line.size()) break;
-            pos = FindKey(line, SentenceKey, next);
-            // Reports after the first on a line may overlap (a key without "$"
-            // repeated on a long line): split those through an index of the line.
-            if (pos != std::string_view::npos && !indexed) {
-                lineReports_.Index(line);
-                indexed = true;
-            }
-        }
-    }
-
     std::int64_t RowCount() const { return OutputLines.Count(); }
 
-  private:
-    void HandleAccepted() {
-        const std::string_view delayText = fields_[7];
-        const std::string_view timeText = fields_[6];
-        const std::optional<double> readDelay = ReadFloat(delayText, kFieldDecimal);
-        const double delay = readDelay.value_or(0.0);
-        const double time = timeReader_.Read(timeText);
+    void HandleAccepted(const ReportValues& report) {
+        const std::string_view delayText = report.delayText;
+        const double delay = report.delay.value_or(0.0);
+        const double time = report.time;
         const double utc = time - delay / kSecondsPerDay;
         if (delay > MaxDelay) MaxDelay = delay;
         if (delay < MinDelay) MinDelay = delay;
         const double alarmStep = host_.AlarmStep();
-        Statistics.Add(time, delay, readDelay.has_value(), alarmStep);
+        Statistics.Add(time, delay, report.delay.has_value(), alarmStep);
         const double diff = delay - prevDelay_;
         const bool bigStep = std::fabs(utc - lastRowUtc_) >= MaxTimeStep;
         const bool limit = host_.LimitChecked();
@@ -169,6 +133,7 @@ class ConversionState {
         prevDelayText_.assign(delayText);
     }
 
+  private:
     std::string_view Symbol() {
         std::string symbol = host_.SymbolOfAlarm();
         if (symbol != symbolSource_) {
@@ -180,9 +145,6 @@ class ConversionState {
 
     ConversionHost& host_;
     const TextEncoding& encoding_;
-    SentenceFields fields_;
-    LineReports lineReports_;
-    TimeStampReader timeReader_;
     double prevDelay_ = 0;
     double prevTime_ = 0;
     std::string prevDelayText_;
@@ -213,7 +175,6 @@ void ReadParameters(ConversionHost& host, const std::string& decimal, Conversion
         ReadUserNumber(host.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
     state.SentenceKey = std::string(Trim(host.FieldText(HostField::Key)));
     state.SecondKey = std::string(Trim(host.FieldText(HostField::SecKey)));
-    state.KeyEndsReports = state.SentenceKey.rfind('$') == 0;
     if (state.MaxTimeStep == 0) {
         state.MaxTimeStep = ParseFloat(kMaxStepReplacement);
         host.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
@@ -224,15 +185,22 @@ void ReadParameters(ConversionHost& host, const std::string& decimal, Conversion
     }
 }
 
+void ShowProgress(ConversionHost& host, const std::string& name, const std::string& decimal,
+                  const Progress& progress) {
+    host.ShowProgress(progress, ProgressText(name, progress, decimal));
+    host.ProcessEvents();
+}
+
 // Reads the open log to its end, or until an abort, and closes it; the
 // progress text and the host's events come every kProgressLines lines.
-void ReadReports(LogReader& reader, ConversionHost& host, const std::string& name,
-                 const std::string& decimal, ConversionState& state) {
+// Returns the frames met.
+FrameCounts ReadReports(LogReader& reader, ConversionHost& host, const std::string& name,
+                        const std::string& decimal, ReportFinder& finder, ConversionState& state) {
     struct CloseReader {
         LogReader& reader;
         ~CloseReader() { reader.Close(); }
     } closeReader{reader};
-    state.MaxTimeStep /= kSecondsPerDay;
+    const auto accept = [&](const ReportValues& report) { state.HandleAccepted(report); };
     while (!reader.EndOfLog() && !AbortRequested) {
         // Lines that cannot hold the key only count.
         const auto skipped = static_cast<std::int64_t>(reader.SkipLinesWithout(
@@ -243,15 +211,52 @@ void ReadReports(LogReader& reader, ConversionHost& host, const std::string& nam
         } else {
             const std::string_view line = reader.ReadLogLine();
             ++state.LineCount;
-            if (!line.empty()) state.HandleLine(line);
+            if (!line.empty()) finder.Find(line, accept);
         }
         if (state.LineCount % kProgressLines == 0) {
-            const Progress progress{reader.BytesRead(), reader.LogFileSize(), state.RowCount(),
-                                    state.LineCount};
-            host.ShowProgress(progress, ProgressText(name, progress, decimal));
-            host.ProcessEvents();
+            ShowProgress(
+                host, name, decimal,
+                {reader.BytesRead(), reader.LogFileSize(), state.RowCount(), state.LineCount});
         }
     }
+    return reader.Frames();
+}
+
+// The same through chunks read on several threads: the reports are taken in
+// the log's order, and the progress texts and host's events come after the
+// same lines, with the same figures, as from one reader.
+FrameCounts ReadReportsInChunks(ChunkedLog& chunks, std::int64_t size, ConversionHost& host,
+                                const std::string& name, const std::string& decimal,
+                                ConversionState& state) {
+    std::int64_t nextProgress = kProgressLines;
+    // Counts lines up to line, with the progress steps among them; false on an abort.
+    const auto countTo = [&](std::int64_t line) {
+        for (; nextProgress <= line; nextProgress += kProgressLines) {
+            state.LineCount = nextProgress;
+            ShowProgress(
+                host, name, decimal,
+                {chunks.AfterLine(nextProgress).bytesRead, size, state.RowCount(), nextProgress});
+            if (AbortRequested) return false;
+        }
+        state.LineCount = line;
+        return !AbortRequested;
+    };
+    ChunkedLog::Stretch stretch;
+    while (!AbortRequested && chunks.Next(stretch)) {
+        std::int64_t line = state.LineCount;
+        for (const FoundReport& found : stretch.reports) {
+            const std::int64_t reportLine = found.line + stretch.lineOffset + 1;
+            if (reportLine != line && !countTo((line = reportLine) - 1)) break;
+            state.LineCount = reportLine;
+            state.HandleAccepted({found.time,
+                                  found.delayRead ? std::optional(found.delay) : std::nullopt,
+                                  stretch.texts.substr(found.textBegin, found.textSize)});
+        }
+        if (AbortRequested || !countTo(stretch.lines)) break;
+        // One reader's last step, to the end of the log, counts as a line.
+        if (stretch.last) countTo(stretch.lines + 1);
+    }
+    return chunks.AfterLine(state.LineCount).frames;
 }
 
 // Writes the CSV all or nothing: false when Ctrl-C came during the write, and
@@ -280,7 +285,20 @@ bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regi
 
 Converter::Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
                      LogReader::Mode mode)
-    : host_(host), regional_(std::move(regional)), encoding_(std::move(encoding)), reader_(mode) {}
+    : host_(host),
+      regional_(std::move(regional)),
+      encoding_(std::move(encoding)),
+      mode_(mode),
+      reader_(mode) {}
+
+std::unique_ptr<SeekableLog> Converter::SplittableLog(const std::string& name) const {
+    const std::int64_t size = reader_.LogFileSize();
+    if (plan_.threads < 2 || mode_ != LogReader::Mode::Fast || reader_.Compressed() ||
+        size < plan_.minimumLogBytes || (dashIsStandardInput_ && name == "-")) {
+        return nullptr;
+    }
+    return files_ ? files_->OpenSeekable(name) : std::make_unique<SeekableFile>(name, size);
+}
 
 void Converter::ConvertFiles(std::string_view list) {
     struct Guard {
@@ -325,7 +343,7 @@ void Converter::ConvertFile(std::string_view nameView, const std::string& csvNam
 }
 
 void Converter::ConvertLog(const std::string& name, const std::string& csvName) {
-    ConversionState state(host_, regional_, encoding_);
+    ConversionState state(host_, encoding_);
     ReadParameters(host_, regional_.decimalSeparator, state);
     if (!OpenLog(name, csvName)) return;
     host_.SetStatus(name);
@@ -334,14 +352,24 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     const std::string decimals = host_.FieldText(HostField::SecDec);
     state.SecondDecimals = decimals.size() <= 2 ? ParseInt(decimals) : -1;
     BusyCursor cursor(host_);
-    ReadReports(reader_, host_, name, regional_.decimalSeparator, state);
+    ReportFinder finder(state.SentenceKey, state.SecondKey, regional_);
+    state.MaxTimeStep /= kSecondsPerDay;
+    FrameCounts frames;
+    if (const std::unique_ptr<SeekableLog> log = SplittableLog(name)) {
+        const std::int64_t size = reader_.LogFileSize();
+        reader_.Close();
+        ChunkedLog chunks(*log, finder, plan_, ChunkedLog::EvenSeams(size, plan_.chunkBytes));
+        frames = ReadReportsInChunks(chunks, size, host_, name, regional_.decimalSeparator, state);
+    } else {
+        frames = ReadReports(reader_, host_, name, regional_.decimalSeparator, finder, state);
+    }
 
     lastStatistics_ = state.Statistics.Result();
     lastStatistics_.log = name;
     lastStatistics_.rows = state.RowCount();
     lastStatistics_.lines = state.LineCount;
     lastStatistics_.secondDecimals = state.SecondDecimals;
-    lastStatistics_.frames = reader_.Frames();
+    lastStatistics_.frames = frames;
     if (state.OutputLines.Empty()) {
         host_.SetStatus("No effective data.");
         if (!AbortRequested) host_.LogFinished(lastStatistics_);

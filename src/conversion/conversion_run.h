@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "chunked_log.h"
 #include "conversion_host.h"
 #include "csv_file.h"
 #include "file_names.h"
 #include "log_reader.h"
 #include "platform/regional_format.h"
+#include "seekable_log.h"
 #include "statistics.h"
 
 namespace tarnimex {
@@ -30,6 +32,10 @@ class ConversionFiles {
     // Opens the log into reader; false, with the reason, when it cannot be.
     virtual bool OpenLog(LogReader& reader, const std::string& name, std::string& reason) = 0;
     virtual std::unique_ptr<CsvOutput> OpenCsv(const std::string& csvName) = 0;
+    // The log for reading by parts on several threads; none when it cannot be.
+    virtual std::unique_ptr<SeekableLog> OpenSeekable(const std::string& /*name*/) {
+        return nullptr;
+    }
 };
 
 class Converter {
@@ -48,6 +54,8 @@ class Converter {
     void ReadDashAsStandardInput() { dashIsStandardInput_ = true; }
     // From now on logs and CSVs go through files instead of the file system.
     void UseFiles(ConversionFiles& files) { files_ = &files; }
+    // How a large log is split among threads (by default, one per core).
+    void SplitLargeLogs(const ChunkPlan& plan) { plan_ = plan; }
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }
@@ -64,11 +72,15 @@ class Converter {
     void Refuse(const std::string& name, const std::string& reason);
     // Opens the log, or shows why not; false when it is not to be converted.
     bool OpenLog(const std::string& name, const std::string& csvName);
+    // The open log as one to read in parts, when it is large enough and may be.
+    std::unique_ptr<SeekableLog> SplittableLog(const std::string& name) const;
 
     ConversionHost& host_;
     RegionalFormat regional_;
     TextEncoding encoding_;
+    LogReader::Mode mode_;
     LogReader reader_;
+    ChunkPlan plan_;
     bool running_ = false;
     bool dashIsStandardInput_ = false;
     ConversionFiles* files_ = nullptr;

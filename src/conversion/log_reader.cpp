@@ -104,6 +104,13 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     ClearLine();
 }
 
+void LogReader::OpenAt(std::unique_ptr<ByteSource> source, std::int64_t size, std::int64_t offset,
+                       unsigned char prevByte) {
+    Open(std::move(source), size);
+    bufferOffset_ = rawRead_ = bytesRead_ = offset;
+    prevByte_ = prevByte;
+}
+
 void LogReader::Close() {
     source_.reset();
     data_ = nullptr;
@@ -113,10 +120,13 @@ std::int64_t LogReader::BytesRead() const {
     // A compressed log's progress is its compressed bytes against its size.
     if (inputConsumed_ >= 0) return inputConsumed_;
     if (mode_ == Mode::Reference) return bytesRead_;
+    return BytesReadAt(Position(), rawRead_);
+}
+
+std::int64_t LogReader::BytesReadAt(std::int64_t consumed, std::int64_t available) {
     // What a reader of 2048-byte blocks would have read to reach this byte.
-    const std::int64_t consumed = bufferOffset_ + static_cast<std::int64_t>(bufferPos_);
     const std::int64_t block = static_cast<std::int64_t>(kBlockSize);
-    return std::min((consumed + block - 1) / block * block, rawRead_);
+    return std::min((consumed + block - 1) / block * block, available);
 }
 
 bool LogReader::Refill() {

@@ -32,12 +32,24 @@ namespace tarnimex {
 struct FrameTally {
     std::int64_t ubx = 0, sirf = 0, mtk = 0;
     bool operator==(const FrameTally&) const = default;
+    FrameTally operator+(const FrameTally& o) const {
+        return {ubx + o.ubx, sirf + o.sirf, mtk + o.mtk};
+    }
+    FrameTally operator-(const FrameTally& o) const {
+        return {ubx - o.ubx, sirf - o.sirf, mtk - o.mtk};
+    }
 };
 
 struct FrameCounts {
     FrameTally removed;  // frames whose checksum holds: taken out of the text
     FrameTally damaged;  // frames whose checksum fails (or that run too long): left in the text
     bool operator==(const FrameCounts&) const = default;
+    FrameCounts operator+(const FrameCounts& o) const {
+        return {removed + o.removed, damaged + o.damaged};
+    }
+    FrameCounts operator-(const FrameCounts& o) const {
+        return {removed - o.removed, damaged - o.damaged};
+    }
 };
 
 class LogReader {
@@ -54,6 +66,11 @@ class LogReader {
     bool OpenLogFile(const std::string& fileName, std::string* reason = nullptr);
     // Reads from any source; size is what LogFileSize reports.
     void Open(std::unique_ptr<ByteSource> source, std::int64_t size);
+    // Reads a log from offset on, whose byte before offset was prevByte, as if
+    // everything before had been read and a line had just ended there (where one
+    // did, the reader then is exactly where a reader from the start would be).
+    void OpenAt(std::unique_ptr<ByteSource> source, std::int64_t size, std::int64_t offset,
+                unsigned char prevByte);
     void Close();
 
     // The next line: never empty, without its CR or LF. At the end of input an
@@ -70,6 +87,14 @@ class LogReader {
 
     bool EndOfLog() const { return endOfLog_; }
     std::int64_t BytesRead() const;
+    // What BytesRead reports once the bytes before consumed are taken, of
+    // available bytes read so far.
+    static std::int64_t BytesReadAt(std::int64_t consumed, std::int64_t available);
+    // The log's offset of the next byte to take, and the byte taken last.
+    std::int64_t Position() const { return bufferOffset_ + static_cast<std::int64_t>(bufferPos_); }
+    unsigned char PreviousByte() const { return prevByte_; }
+    // Whether the log is compressed: its bytes can then only be read in order.
+    bool Compressed() const { return inputConsumed_ >= 0; }
     std::int64_t LogFileSize() const { return logFileSize_; }
     // The frames of the log opened last, so far.
     const FrameCounts& Frames() const { return frames_; }

@@ -18,6 +18,14 @@ std::FILE* OpenForReading(const std::string& name) {
 #endif
 }
 
+bool SeekTo(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& name) {
     std::error_code ec;
     const std::filesystem::path path = PathFromUtf8(name);

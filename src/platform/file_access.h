@@ -2,6 +2,7 @@
 // Reading files and probing folders by their UTF-8 names.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -10,6 +11,10 @@ namespace tarnimex {
 
 // Opened for binary reading, or nullptr with errno set.
 std::FILE* OpenForReading(const std::string& name);
+
+// Moves to the offset from the file's start (beyond 2 GiB too); false with
+// errno set when it cannot.
+bool SeekTo(std::FILE* file, std::int64_t offset);
 
 // The whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& name);

@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 
+#include "chunked_log.h"
 #include "general_number.h"
 #include "sentence.h"
 #include "time_stamp.h"
@@ -506,26 +507,50 @@ TEST(CsvFileName, Extensions) {
 namespace tarnimex {
 namespace {
 
-// The fast reader passes over plain lines in bulk; whole runs must not differ
-// from byte-at-a-time reading in any status text or CSV byte.
+// The fast reader passes over plain lines in bulk, and a large log is read in
+// chunks on several threads; whole runs must not differ from byte-at-a-time
+// reading in any status or progress text, CSV byte, line or frame count.
 class FastAndReference : public ConversionRun {
   protected:
-    std::pair<std::vector<std::string>, std::string> RunMode(const std::string& log,
-                                                             LogReader::Mode mode) {
+    struct Outcome {
+        std::vector<std::string> statuses;
+        std::string csv;
+        std::int64_t lines;
+        FrameCounts frames;
+    };
+    Outcome Run(const std::string& log, LogReader::Mode mode, const ChunkPlan& plan) {
         FakeHost host = host_;
         Converter converter(host, kYmd, kUtf8, mode);
+        converter.SplitLargeLogs(plan);
         converter.ConvertFiles(log);
-        return {host.statuses, ReadFile(CsvFileName(log))};
-    }
-    // Returns the CSV of both.
-    std::string ExpectSame(const std::string& log) {
-        const auto reference = RunMode(log, LogReader::Mode::Reference);
+        Outcome outcome{host.statuses, ReadFile(CsvFileName(log)), converter.LastStatistics().lines,
+                        converter.LastStatistics().frames};
         fs::remove(CsvFileName(log));
-        const auto fast = RunMode(log, LogReader::Mode::Fast);
-        EXPECT_EQ(fast.first, reference.first);
-        EXPECT_EQ(fast.second, reference.second);
-        return reference.second;
+        return outcome;
     }
+    // Chunks of chunkBytes; every line end noted near the seams and
+    // seamLines past them, the fewest that can join them.
+    static ChunkPlan Chunks(std::int64_t chunkBytes, std::int64_t seamLines = 16) {
+        return {2, chunkBytes, 0, seamLines, seamLines * 64};
+    }
+    void ExpectOutcome(const Outcome& a, const Outcome& b) {
+        EXPECT_EQ(a.statuses, b.statuses);
+        EXPECT_EQ(a.csv, b.csv);
+        EXPECT_EQ(a.lines, b.lines);
+        EXPECT_TRUE(a.frames == b.frames);
+    }
+    // Reference, fast, and fast in chunks at random seams; returns the CSV.
+    std::string ExpectSame(const std::string& log) {
+        const Outcome reference = Run(log, LogReader::Mode::Reference, {.threads = 1});
+        ExpectOutcome(Run(log, LogReader::Mode::Fast, {.threads = 1}), reference);
+        const auto chunkBytes =
+            static_cast<std::int64_t>(fs::file_size(log) / 7 + seams_() % 4096 + 1);
+        SCOPED_TRACE("in chunks of " + std::to_string(chunkBytes));
+        ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunkBytes, 1 + seams_() % 16)),
+                      reference);
+        return reference.csv;
+    }
+    std::mt19937 seams_{11};
 };
 
 TEST_F(FastAndReference, RandomLogsWithReports) {
@@ -551,7 +576,37 @@ TEST_F(FastAndReference, RandomLogsWithReports) {
         while (bytes.size() < size * 10) bytes += pieces[rng() % std::size(pieces)];
         SCOPED_TRACE(round);
         host_.limit = round % 2 == 1;
-        ExpectSame(Log("r" + std::to_string(round) + ".nmea", bytes));
+        // An Escape at a progress step stops every reader after the same line.
+        host_.onEvents = nullptr;
+        if (round == 4) {
+            host_.onEvents = [](const std::string& status) {
+                if (status.ends_with("/20000Lines)")) AbortRequested = true;
+            };
+        }
+        const std::string csv = ExpectSame(Log("r" + std::to_string(round) + ".nmea", bytes));
+        EXPECT_EQ(csv.empty(), round == 4) << "only the aborted run leaves no CSV";
+    }
+}
+
+TEST_F(FastAndReference, ChunksJoinAtEverySeam) {
+    // Each kind of frame, whole and damaged, reports inside and outside them,
+    // every way a line can end: a seam falls in each in turn.
+    std::string bytes;
+    for (int second = 0; second < 2; ++second) {
+        bytes += test::Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+                 Report(second, "0.5") + test::Ubx(1, 7, std::string(60, 'U')) +
+                 test::Ubx(1, 7, Report(10 + second, "9"), false) + Report(20 + second, "-0.25") +
+                 test::Sirf(std::string(30, 'S')) + "\n\r" +
+                 test::Sirf(Report(30 + second, "7"), false) + test::Mtk("abc") + "\x80\x01" +
+                 test::Bytes({0xB5}) + Report(40 + second, "1.5");
+    }
+    const std::string log = Log("seams.nmea", bytes);
+    const Outcome reference = Run(log, LogReader::Mode::Reference, {.threads = 1});
+    ASSERT_GT(reference.csv.size(), 200u);
+    for (std::int64_t chunk = 1; chunk < static_cast<std::int64_t>(bytes.size()); ++chunk) {
+        SCOPED_TRACE("in chunks of " + std::to_string(chunk));
+        ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunk, 1)), reference);
+        if (HasFailure()) break;
     }
 }
 
