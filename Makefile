@@ -8,6 +8,7 @@
 #              for Windows (MinGW-w64) and run their tests under Wine
 # make windows — the same build, packed as tarnimex-<version>-windows-x86_64.zip
 # make windows-qt — rebuild the static Qt for MinGW into the cache folder (long)
+# make screenshots — the window's pictures in docs/, on Linux and under Wine
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
@@ -34,13 +35,17 @@ TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
                     qt6-base-dev qt6-base-dev-tools imagemagick fonts-dejavu-core xz-utils zip
+# What the screenshot scripts drive the window with: a virtual X server, its
+# windows found (xwininfo) and clicked, and the picture taken (import).
+SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick
 
-.PHONY: deps test-deps windows-deps windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps: PACKAGES = $(RUN_PACKAGES)
 test-deps: PACKAGES = $(TEST_PACKAGES)
 windows-deps: PACKAGES = $(WINDOWS_PACKAGES)
-deps test-deps windows-deps:
+screenshot-deps: PACKAGES = $(SCREENSHOT_PACKAGES)
+deps test-deps windows-deps screenshot-deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
@@ -132,6 +137,12 @@ windows: windows-build
 	@qt=$$(./tools/windows-qt.sh "$(WINDOWS_QT)" "$(QT_CACHE)"); \
 	[ -n "$$qt" ] || { echo "make windows needs the static Qt for MinGW: WINDOWS_QT=prefix, or make windows-qt"; exit 1; }; \
 	./tools/windows-package.sh $(WINDOWS_BUILD) "$$qt" $(WINDOWS_LIBS)
+
+# docs/screenshot.png and docs/windows.png from the real window, on Linux and
+# under Wine.
+screenshots: screenshot-deps build windows-build
+	./tools/screenshot.sh $(BUILD) docs/screenshot.png
+	./tools/windows-screenshot.sh $(WINDOWS_BUILD) docs/windows.png
 
 # Rebuilds the static Qt for MinGW (Base, Svg, Charts) from Debian's source
 # packages into QT_CACHE, once: about 45 minutes on 2 cores. Where the mirror

@@ -11,7 +11,7 @@ out=${2:-docs/windows.png}
 exe="$build/src/ui/tarnimex.exe"
 [ -f "$exe" ] || { echo "No window program at $exe: make windows-build first." >&2; exit 1; }
 for tool in Xvfb xdotool xwininfo import; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, x11-utils, imagemagick)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "$tool is missing: make screenshot-deps installs it" >&2; exit 1; }
 done
 
 # The settings file lands beside the program and the CSV beside the log: run

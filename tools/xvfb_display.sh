@@ -10,7 +10,11 @@ start_display() {
     app_pid=
     trap end_display EXIT
     export DISPLAY=":$display"
-    for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+    # On a busy machine Xvfb can take seconds to take clients; without it
+    # nothing that follows can work.
+    for _ in $(seq 150); do xwininfo -root >/dev/null 2>&1 && return; sleep 0.1; done
+    echo "The virtual X server on $DISPLAY did not start." >&2
+    exit 1
 }
 
 end_display() {

@@ -64,6 +64,13 @@ std::string ResolvedTarget(const std::string& name) {
 
 #ifdef _WIN32
 
+const FileHandle kNoFile = INVALID_HANDLE_VALUE;
+
+FileHandle CreateNewFile(const std::string& name) {
+    return CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 SafeFile::SafeFile(std::string name, Durability durability)
     : name_(std::move(name)), durability_(durability) {
     target_ = ResolvedTarget(name_);
@@ -73,12 +80,8 @@ SafeFile::SafeFile(std::string name, Durability durability)
         throw FileError(name_, SystemReason(ERROR_ACCESS_DENIED));
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         temp_ = TempName(target_);
-        HANDLE handle = CreateFileW(WideFromUtf8(temp_).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            handle_ = handle;
-            return;
-        }
+        file_ = CreateNewFile(temp_);
+        if (file_ != kNoFile) return;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
             temp_.clear();
@@ -95,7 +98,7 @@ bool SafeFile::Write(std::string_view bytes) {
     while (error_ == 0 && !bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
         DWORD written = 0;
-        if (!WriteFile(handle_, bytes.data(), chunk, &written, nullptr)) {
+        if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr)) {
             error_ = static_cast<int>(GetLastError());
         } else if (written == 0) {
             error_ = kUnknownWriteError;
@@ -106,11 +109,11 @@ bool SafeFile::Write(std::string_view bytes) {
 }
 
 void SafeFile::Close() {
-    if (handle_ == nullptr) return;
-    if (durability_ == Durability::kSynced && error_ == 0 && !FlushFileBuffers(handle_))
+    if (file_ == kNoFile) return;
+    if (durability_ == Durability::kSynced && error_ == 0 && !FlushFileBuffers(file_))
         error_ = static_cast<int>(GetLastError());
-    if (!CloseHandle(handle_) && error_ == 0) error_ = static_cast<int>(GetLastError());
-    handle_ = nullptr;
+    if (!CloseHandle(file_) && error_ == 0) error_ = static_cast<int>(GetLastError());
+    file_ = kNoFile;
 }
 
 void SafeFile::Commit() {
@@ -130,6 +133,12 @@ SafeFile::~SafeFile() {
 
 #else
 
+const FileHandle kNoFile = -1;
+
+FileHandle CreateNewFile(const std::string& name) {
+    return ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+}
+
 SafeFile::SafeFile(std::string name, Durability durability)
     : name_(std::move(name)), durability_(durability) {
     target_ = ResolvedTarget(name_);
@@ -139,23 +148,23 @@ SafeFile::SafeFile(std::string name, Durability durability)
     const bool replaces = ::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     if (replaces && ::access(target_.c_str(), W_OK) != 0)
         throw FileError(name_, SystemReason(errno));
-    for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    for (int attempt = 0; attempt < kNameAttempts && file_ == kNoFile; ++attempt) {
         temp_ = TempName(target_);
-        fd_ = ::open(temp_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) break;
+        file_ = CreateNewFile(temp_);
+        if (file_ == kNoFile && errno != EEXIST) break;
     }
-    if (fd_ < 0) {
+    if (file_ == kNoFile) {
         const int error = errno;
         temp_.clear();
         throw FileError(name_, SystemReason(error));
     }
     // The new file takes the old one's permissions (umask aside).
-    if (replaces) ::fchmod(fd_, old.st_mode & 07777);
+    if (replaces) ::fchmod(file_, old.st_mode & 07777);
 }
 
 bool SafeFile::Write(std::string_view bytes) {
     while (error_ == 0 && !bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t written = ::write(file_, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
             error_ = written < 0 ? errno : kUnknownWriteError;
@@ -167,10 +176,10 @@ bool SafeFile::Write(std::string_view bytes) {
 }
 
 void SafeFile::Close() {
-    if (fd_ < 0) return;
-    if (durability_ == Durability::kSynced && error_ == 0 && ::fsync(fd_) != 0) error_ = errno;
-    if (::close(fd_) != 0 && error_ == 0) error_ = errno;
-    fd_ = -1;
+    if (file_ == kNoFile) return;
+    if (durability_ == Durability::kSynced && error_ == 0 && ::fsync(file_) != 0) error_ = errno;
+    if (::close(file_) != 0 && error_ == 0) error_ = errno;
+    file_ = kNoFile;
 }
 
 void SafeFile::Commit() {

@@ -28,6 +28,19 @@ class FileError : public std::runtime_error {
     std::string reason_;
 };
 
+// The system's handle of an open file: a HANDLE on Windows, a descriptor on POSIX.
+#ifdef _WIN32
+using FileHandle = void*;
+#else
+using FileHandle = int;
+#endif
+extern const FileHandle kNoFile;
+
+// Opens a file for writing only if nothing bears its name yet, so that the new
+// file is nobody else's and nothing that stood there is touched; kNoFile when
+// it cannot (LastSystemError tells why).
+FileHandle CreateNewFile(const std::string& name);
+
 // Whether the bytes must reach the disk before the rename: worth it for a small
 // file that cannot be made again (the settings), not for one that can (a CSV).
 enum class Durability { kCached, kSynced };
@@ -54,11 +67,7 @@ class SafeFile {
     std::string target_;  // name_, or the file its symbolic link names
     std::string temp_;
     Durability durability_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    FileHandle file_ = kNoFile;
     int error_ = 0;
 };
 

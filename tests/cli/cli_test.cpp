@@ -4,16 +4,12 @@
 #include "cli/cli_run.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "../support/child_process.h"
 #include "../support/environment.h"
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
@@ -41,25 +37,10 @@ class Cli : public test::ScratchFolderTest {
         while (log.size() < bytes) log += kReport;
         return log_ = Log("big.nmea", log);
     }
-#ifndef _WIN32
-    // The converter started on a big log, its standard output a pipe: the
-    // child's id and the pipe's reading end.
-    std::pair<pid_t, int> StartOnBigLog(std::size_t bytes) {
-        BigLog(bytes);
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return {-1, -1};
-        const pid_t child = fork();
-        if (child == 0) {
-            dup2(pipeFds[1], 1);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            execl(TARNIMEX_CONVERT, TARNIMEX_CONVERT, log_.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        return {child, pipeFds[0]};
+    // The converter started on a big log, its status lines read by the test.
+    test::ChildProgram StartOnBigLog(std::size_t bytes) {
+        return test::ChildProgram(TARNIMEX_CONVERT, {BigLog(bytes)});
     }
-#endif
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
         const int status = RunCli(args, out, err, false);
@@ -232,30 +213,13 @@ TEST_F(Cli, ProgressLineNeverWrapsTheTerminal) {
 }
 
 TEST_F(Cli, AReaderOfTheStatusLinesThatLeavesDoesNotStopTheRun) {
-#ifdef _WIN32
-    // The converter through cmd, its standard output a pipe that is closed
-    // after the first line (the outer quotes are cmd's).
-    const std::string command = "\"\"" + fs::path(TARNIMEX_CONVERT).make_preferred().string() +
-                                "\" \"" + BigLog(30u << 20) + "\"\"";
-    FILE* output = _popen(command.c_str(), "r");
-    ASSERT_NE(output, nullptr);
-    for (int c = 0; c != EOF && c != '\n';) c = std::fgetc(output);
-    EXPECT_EQ(_pclose(output), 0);
-    EXPECT_TRUE(fs::exists(dir_ / "big.csv"));
-#else
-    const auto [child, output] = StartOnBigLog(30u << 20);
-    ASSERT_GT(child, 0);
+    auto converter = StartOnBigLog(30u << 20);
+    ASSERT_TRUE(converter.Started());
     // Like "| head -1": the first line, then the reader is gone.
-    char c;
-    while (read(output, &c, 1) == 1 && c != '\n') {
-    }
-    close(output);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    converter.ReadLine();
+    converter.CloseOutput();
+    EXPECT_EQ(converter.Wait(), 0);
     EXPECT_TRUE(fs::exists(dir_ / "big.csv"));
-#endif
 }
 
 TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
@@ -268,31 +232,21 @@ TEST_F(Cli, AnUnwritableCsvFailsTheRun) {
 }
 
 TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
-#ifdef _WIN32
-    GTEST_SKIP() << "sends SIGINT with kill; Windows needs CreateProcess and a console Ctrl-C";
-#else
-    // Enough reports that the run cannot end before the signal arrives.
+    // Enough reports that the run cannot end before the interrupt arrives.
     std::ofstream(dir_ / "big.csv") << "earlier";
-    const auto [child, output] = StartOnBigLog(60u << 20);
-    ASSERT_GT(child, 0);
+    auto converter = StartOnBigLog(60u << 20);
+    ASSERT_TRUE(converter.Started());
     // The log's name comes out once the log is open.
-    std::string out;
-    char c;
-    while (read(output, &c, 1) == 1 && c != '\n') out += c;
-    EXPECT_EQ(out, log_);
-    kill(child, SIGINT);
-    while (read(output, &c, 1) == 1) out += c;
-    close(output);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(converter.ReadLine(), log_);
+    ASSERT_TRUE(converter.Interrupt());
+    const std::string out = converter.ReadRest();
+    EXPECT_EQ(converter.Wait(), 130);
     EXPECT_EQ(out.substr(out.size() - 17), "Aborted by user!\n");
-    EXPECT_EQ(ReadFile(dir_ / "big.csv"), "earlier");
+    const std::string csv = ReadFile(dir_ / "big.csv");
+    EXPECT_TRUE(csv == "earlier") << csv.substr(0, 100);
     for (const auto& entry : fs::directory_iterator(dir_)) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
-#endif
 }
 
 }  // namespace

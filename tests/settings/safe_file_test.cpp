@@ -44,6 +44,15 @@ TEST(SafeFileTest, ReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(ReadBytes(folder / "a.ini"), "kept");
 }
 
+// The temporary file's exclusive create (the C library's "x" is not honoured
+// on Windows).
+TEST(SafeFileTest, ANewFileNeverTakesANameThatExists) {
+    ScratchFolder folder;
+    WriteBytes(folder / "a.tmp", "kept");
+    EXPECT_EQ(CreateNewFile(folder / "a.tmp"), kNoFile);
+    EXPECT_EQ(ReadBytes(folder / "a.tmp"), "kept");
+}
+
 TEST(SafeFileTest, FailedRenameKeepsTheOldFileAndCleansUp) {
     ScratchFolder folder;
     fs::create_directories(folder.path() / "a.ini/inside");  // rename cannot replace it

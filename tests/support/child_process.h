@@ -1,19 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs a piece of a test in a forked child, for faults that need another user
-// (root ignores permission bits) or a limit on file sizes (a disk that fills),
-// without changing the test process itself. The child's result comes back as
-// text. Windows has neither fork nor file size limits, and no root that
-// ignores permissions: there the piece runs in the test process, and tests
-// skip what needs a limit.
+// Child processes for tests.
+//
+// RunInChild runs a piece of a test in a forked child, for faults that need
+// another user (root ignores permission bits) or a limit on file sizes (a disk
+// that fills), without changing the test process itself. The child's result
+// comes back as text. Windows has neither fork nor file size limits, and no
+// root that ignores permissions: there the piece runs in the test process, and
+// tests skip what needs a limit.
+//
+// ChildProgram starts a program whose output the test reads, and interrupts
+// it as Ctrl-C would.
 #pragma once
 
 #include <sys/types.h>
 
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/path_names.h"
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -88,6 +99,178 @@ inline std::string RunInChild(const ChildLimits& limits, const std::function<std
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         result += "\n(the child did not end normally)";
     return result;
+}
+#endif
+
+// A program started with its standard output and error on one pipe that the
+// test reads.
+class ChildProgram {
+  public:
+    ChildProgram(const std::string& program, const std::vector<std::string>& args);
+    ~ChildProgram() {
+        CloseOutput();
+        Wait();
+    }
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+
+    bool Started() const;
+    // The next line of output without its end (or what comes before the end
+    // of the output).
+    std::string ReadLine() {
+        std::string line;
+        for (char c; ReadByte(c) && c != '\n';) line += c;
+        return line;
+    }
+    // The output from here to its end.
+    std::string ReadRest() {
+        std::string rest;
+        for (char c; ReadByte(c);) rest += c;
+        return rest;
+    }
+    // The reader goes away: the program's further writes fail.
+    void CloseOutput();
+    // What Ctrl-C in its console does: SIGINT; on Windows a console event
+    // (see Interrupt below). Whether the interrupt could be sent.
+    bool Interrupt();
+    // The program's exit status once it has ended; minus the signal's number
+    // when a signal ended it.
+    int Wait();
+
+  private:
+    bool ReadByte(char& c);
+#ifdef _WIN32
+    PROCESS_INFORMATION process_{};
+    HANDLE output_ = nullptr;
+    bool ownConsole_ = false;  // a hidden console of its own, as the test has none to share
+#else
+    pid_t child_ = -1;
+    int output_ = -1;
+#endif
+    int status_ = -1;
+};
+
+#ifdef _WIN32
+// Console events reach only the processes on the sender's console. A test on
+// a console (ctest's, a shell's) shares it with the program, started in a
+// process group of its own, and sends Ctrl-Break to that group (a new group
+// ignores Ctrl-C; the program takes both alike). A test without one (under
+// Wine, run from Linux) gives the program a hidden console, joins it for a
+// moment and sends Ctrl-C to everyone on it, itself ignoring it. (Wine cannot
+// send Ctrl-Break at all.)
+inline BOOL WINAPI IgnoreConsoleEvent(DWORD) {
+    return TRUE;
+}
+
+inline ChildProgram::ChildProgram(const std::string& program,
+                                  const std::vector<std::string>& args) {
+    std::wstring line =
+        L"\"" + std::filesystem::path(WideFromUtf8(program)).make_preferred().wstring() + L"\"";
+    for (const std::string& arg : args) line += L" \"" + WideFromUtf8(arg) + L"\"";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&output_, &writeEnd, &inherited, 0)) return;
+    SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    ownConsole_ = GetConsoleCP() == 0;
+    const DWORD flags = ownConsole_ ? CREATE_NO_WINDOW : CREATE_NEW_PROCESS_GROUP;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                        &startup, &process_))
+        process_ = {};
+    CloseHandle(writeEnd);
+}
+
+inline bool ChildProgram::Started() const {
+    return process_.hProcess != nullptr;
+}
+
+inline bool ChildProgram::ReadByte(char& c) {
+    DWORD got = 0;
+    return output_ != nullptr && ::ReadFile(output_, &c, 1, &got, nullptr) && got == 1;
+}
+
+inline void ChildProgram::CloseOutput() {
+    if (output_ != nullptr) CloseHandle(output_);
+    output_ = nullptr;
+}
+
+inline bool ChildProgram::Interrupt() {
+    if (!Started()) return false;
+    if (!ownConsole_) return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process_.dwProcessId) != 0;
+    // Kept: the event reaches this process at some later moment.
+    SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+    // Wine gives a program started from Linux a console that is none; no
+    // other can be joined while it holds it.
+    FreeConsole();
+    const bool sent =
+        AttachConsole(process_.dwProcessId) && GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+    FreeConsole();
+    return sent;
+}
+
+inline int ChildProgram::Wait() {
+    if (!Started()) return status_;
+    WaitForSingleObject(process_.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    status_ = static_cast<int>(code);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+    return status_;
+}
+#else
+inline ChildProgram::ChildProgram(const std::string& program,
+                                  const std::vector<std::string>& args) {
+    int ends[2];
+    if (pipe(ends) != 0) return;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    child_ = fork();
+    if (child_ == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        dup2(ends[1], STDERR_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(ends[1]);
+    if (child_ > 0) {
+        output_ = ends[0];
+    } else {
+        close(ends[0]);
+    }
+}
+
+inline bool ChildProgram::Started() const {
+    return child_ > 0;
+}
+
+inline bool ChildProgram::ReadByte(char& c) {
+    return output_ >= 0 && ::read(output_, &c, 1) == 1;
+}
+
+inline void ChildProgram::CloseOutput() {
+    if (output_ >= 0) close(output_);
+    output_ = -1;
+}
+
+inline bool ChildProgram::Interrupt() {
+    return Started() && kill(child_, SIGINT) == 0;
+}
+
+inline int ChildProgram::Wait() {
+    if (!Started()) return status_;
+    int status = 0;
+    waitpid(child_, &status, 0);
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    child_ = -1;
+    return status_;
 }
 #endif
 
