@@ -121,6 +121,34 @@ for entry in "${LOGS[@]}"; do
             (rss <= limit_kb) ? "  " : " !"
     }'
 done
+
+# What a second core gives on this machine now (a virtual machine's cores may
+# share one physical core): two one-thread conversions at once against one.
+file="$DATA_DIR/mixed-4d.log"
+one_times=()
+two_times=()
+for ((run = 0; run < RUNS; run++)); do
+    sync
+    t0=$(now)
+    # shellcheck disable=SC2086
+    "$CONVERT" --quiet --jobs 1 $CONVERT_OPTS "$file" > /dev/null
+    t1=$(now)
+    # shellcheck disable=SC2086
+    "$CONVERT" --quiet --jobs 1 $CONVERT_OPTS --output "$DATA_DIR/second.csv" "$file" > /dev/null &
+    # shellcheck disable=SC2086
+    "$CONVERT" --quiet --jobs 1 $CONVERT_OPTS "$file" > /dev/null
+    wait
+    t2=$(now)
+    one_times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}')")
+    two_times+=("$(awk -v a="$t1" -v b="$t2" 'BEGIN {print b - a}')")
+done
+rm -f "$DATA_DIR/second.csv"
+one_s=$(printf '%s\n' "${one_times[@]}" | median)
+two_s=$(printf '%s\n' "${two_times[@]}" | median)
+awk -v one="$one_s" -v two="$two_s" 'BEGIN {
+    printf "\nmixed-4d, two one-thread conversions at once: %.2f x the time of one\n", two / one
+    print "(1.00: a second core doubles the work done; 2.00: it adds nothing)"
+}'
 echo
 echo "MB = 10^6 bytes; MB/s of wall-clock time; x cat: the conversion's time over cat's."
 echo "RSS: peak resident set on every core; RSS max = 1.2 x CSV + 16 MiB (! above it)."
