@@ -28,10 +28,12 @@ constexpr std::size_t kRereadBlock = 16 << 10;
 
 // Reads the chunk from start to end, and on past end until the seam window is
 // noted, into read (whose storage is used again). A known previous byte means
-// the start is a trusted line end. The file's bytes go through block.
-void ReadChunk(ChunkRead& read, const SeekableLog& log, ReportFinder finder, const ChunkPlan& plan,
-               std::int64_t start, std::int64_t end, std::optional<unsigned char> prevByte,
-               std::span<unsigned char> block, const std::atomic<bool>& stop) {
+// the start is a trusted line end. The file's bytes go through block. Inlined
+// whole, like the one-reader loop.
+[[gnu::flatten]] void ReadChunk(ChunkRead& read, const SeekableLog& log, ReportFinder finder,
+                                const ChunkPlan& plan, std::int64_t start, std::int64_t end,
+                                std::optional<unsigned char> prevByte,
+                                std::span<unsigned char> block, const std::atomic<bool>& stop) {
     read.points.clear();
     read.reports.clear();
     read.texts.clear();

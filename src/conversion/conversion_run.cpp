@@ -193,9 +193,12 @@ void ShowProgress(ConversionHost& host, const std::string& name, const std::stri
 
 // Reads the open log to its end, or until an abort, and closes it; the
 // progress text and the host's events come every kProgressLines lines.
-// Returns the frames met.
-FrameCounts ReadReports(LogReader& reader, ConversionHost& host, const std::string& name,
-                        const std::string& decimal, ReportFinder& finder, ConversionState& state) {
+// Returns the frames met. The loop is inlined whole (the line reader and the
+// report search have other callers too): a call per line and per report cost
+// 4% on a log with a report on every line.
+[[gnu::flatten]] FrameCounts ReadReports(LogReader& reader, ConversionHost& host,
+                                         const std::string& name, const std::string& decimal,
+                                         ReportFinder& finder, ConversionState& state) {
     struct CloseReader {
         LogReader& reader;
         ~CloseReader() { reader.Close(); }

@@ -39,8 +39,12 @@ class ReportFinder {
     // "$" that stands inside a report's own text is found again, as the
     // format's first readers found it.
     static constexpr std::size_t kSearchStep = 7;
+    // Numbers inside sentence fields are written with a point whatever the locale.
+    static constexpr std::string_view kFieldDecimal = ".";
 
-    ReportValues Read(const SentenceFields& fields);
+    ReportValues Read(const SentenceFields& fields) {
+        return {timeReader_.Read(fields[6]), ReadFloat(fields[7], kFieldDecimal), fields[7]};
+    }
 
     std::string sentenceKey_;
     std::string secondKey_;
