@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
-#include <thread>
 
 #include "conversion/csv_claims.h"
 #include "conversion/file_names.h"
@@ -64,10 +63,6 @@ Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) 
         plan.logs.push_back(std::move(log));
     }
     return plan;
-}
-
-int DefaultJobs() {
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 std::string ClosingLine(const BatchTotals& totals, const Plan& plan,

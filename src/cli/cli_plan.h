@@ -25,8 +25,6 @@ struct Plan {
 // has. Folder problems are reported to err; a usage error sets error.
 Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error);
 
-int DefaultJobs();
-
 // "3 logs: 2 converted, 1 without data, 0 failed; 12.5 MB in 0.8 s"
 std::string ClosingLine(const BatchTotals& totals, const Plan& plan,
                         std::chrono::steady_clock::duration time);

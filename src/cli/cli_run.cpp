@@ -128,7 +128,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      TextEncodingFromUserLocale(),
                      terminal && !csvToStdout,
                      options.quiet,
-                     options.jobs > 0 ? options.jobs : DefaultJobs(),
+                     options.jobs > 0 ? options.jobs : ChunkPlan::DefaultThreads(),
                      {}};
     // After each log: its statistics when asked for, and a word on report
     // fields that could not be read, beside the log's status lines.

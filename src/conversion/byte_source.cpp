@@ -9,13 +9,9 @@
 
 namespace tarnimex {
 
-namespace {
-
-[[noreturn]] void ThrowReadError(const std::string& path, int error) {
+void ThrowReadError(const std::string& path, int error) {
     throw IoError("Cannot read file \"" + path + "\". " + std::generic_category().message(error));
 }
-
-}  // namespace
 
 FileSource::~FileSource() {
     if (file_ != nullptr) std::fclose(file_);

@@ -15,6 +15,9 @@
 
 namespace tarnimex {
 
+// Throws IoError for a read of path that failed with the system's error.
+[[noreturn]] void ThrowReadError(const std::string& path, int error);
+
 class ByteSource {
   public:
     virtual ~ByteSource() = default;

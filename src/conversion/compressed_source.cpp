@@ -222,10 +222,6 @@ const Format* Recognise(std::string_view firstBytes) {
     return nullptr;
 }
 
-[[noreturn]] void ThrowReadError(const std::string& path, int error) {
-    throw IoError("Cannot read file \"" + path + "\". " + std::generic_category().message(error));
-}
-
 // Reads a file, or a pipe, once: the bytes already taken to recognise the
 // format come first. Decodes them when a decoder is given.
 class StreamSource : public ByteSource {

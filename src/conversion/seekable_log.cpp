@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "conversion_host.h"
 #include "platform/file_access.h"
-#include "platform/system_error.h"
 
 namespace tarnimex {
 
@@ -17,7 +15,7 @@ std::unique_ptr<ByteSource> SeekableFile::From(std::int64_t offset,
     if (file == nullptr || !SeekTo(file, offset)) {
         const int error = errno != 0 ? errno : EIO;
         if (file != nullptr) std::fclose(file);
-        throw IoError("Cannot read file \"" + name_ + "\". " + LibraryReason(error));
+        ThrowReadError(name_, error);
     }
     // The reader's blocks are large enough; a second buffer would only copy.
     std::setvbuf(file, nullptr, _IONBF, 0);
