@@ -4,11 +4,46 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/display.h"
 
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
 
+namespace {
+
+bool Given(int argc, char** argv, const char* option) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], option) == 0) return true;
+    return false;
+}
+
+// An exported chart is drawn without being shown, so it needs no display; a
+// window does, and without one Qt would abort before a word could be said.
+// Returns false when there is nothing to show the window on.
+bool ChoosePlatform(int argc, char** argv) {
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (chosen != nullptr && *chosen != '\0') return true;
+    const bool exports = Given(argc, argv, "--chart") && Given(argc, argv, "--export");
+    if (!exports && tarnimex::HasDisplay()) return true;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return exports;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (!ChoosePlatform(argc, argv)) {
+        std::fputs(
+            "tarnimex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+            "is set).\ntarnimex-convert converts logs and tarnimex --chart FILE.csv --export "
+            "FILE.png draws a chart without one.\n",
+            stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
