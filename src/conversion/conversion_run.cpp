@@ -300,7 +300,14 @@ std::unique_ptr<SeekableLog> Converter::SplittableLog(const std::string& name) c
         size < plan_.minimumLogBytes || (dashIsStandardInput_ && name == "-")) {
         return nullptr;
     }
-    return files_ ? files_->OpenSeekable(name) : std::make_unique<SeekableFile>(name, size);
+    if (files_) return files_->OpenSeekable(name);
+    // Through the file the reader opened: its name may already mean another.
+    std::FILE* file = reader_.PlainFile();
+    if (file == nullptr) return nullptr;
+    std::optional<PositionedFile> handle = PositionedFile::Duplicate(file);
+    // Without a second handle one reader reads the log.
+    if (!handle) return nullptr;
+    return std::make_unique<SeekableFile>(name, std::move(*handle), size);
 }
 
 void Converter::ConvertFiles(std::string_view list) {
