@@ -364,22 +364,26 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     BusyCursor cursor(host_);
     ReportFinder finder(state.SentenceKey, state.SecondKey, regional_);
     state.MaxTimeStep /= kSecondsPerDay;
-    FrameCounts frames;
+    std::optional<FrameCounts> frames;
     if (const std::unique_ptr<SeekableLog> log = SplittableLog(name)) {
         const std::int64_t size = reader_.LogFileSize();
-        reader_.Close();
         ChunkedLog chunks(*log, finder, plan_, ChunkedLog::EvenSeams(size, plan_.chunkBytes));
-        frames = ReadReportsInChunks(chunks, size, host_, name, regional_.decimalSeparator, state);
-    } else {
-        frames = ReadReports(reader_, host_, name, regional_.decimalSeparator, finder, state);
+        // Where the system starts no thread, the reader opened reads the log.
+        if (chunks.Readers() > 0) {
+            reader_.Close();
+            frames =
+                ReadReportsInChunks(chunks, size, host_, name, regional_.decimalSeparator, state);
+        }
     }
+    if (!frames)
+        frames = ReadReports(reader_, host_, name, regional_.decimalSeparator, finder, state);
 
     lastStatistics_ = state.Statistics.Result();
     lastStatistics_.log = name;
     lastStatistics_.rows = state.RowCount();
     lastStatistics_.lines = state.LineCount;
     lastStatistics_.secondDecimals = state.SecondDecimals;
-    lastStatistics_.frames = frames;
+    lastStatistics_.frames = *frames;
     if (state.OutputLines.Empty()) {
         host_.SetStatus("No effective data.");
         if (!AbortRequested) host_.LogFinished(lastStatistics_);
