@@ -10,6 +10,7 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "conversion/conversion_run.h"
@@ -153,7 +154,18 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
 
     std::vector<std::jthread> threads;
     running = workers;
-    for (int w = 0; w < workers; ++w) threads.emplace_back(work);
+    for (int w = 0; w < workers; ++w) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // refused (memory, a limit on processes): fewer convert
+        }
+    }
+    if (threads.empty()) return OneAtATime(setup, logs, status, err);
+    {
+        std::lock_guard lock(mutex);
+        running -= workers - static_cast<int>(threads.size());
+    }
 
     // Blocks are printed in the list's order as soon as all before them are.
     BatchTotals totals;

@@ -10,7 +10,11 @@
 namespace tarnimex {
 
 void ThrowReadError(const std::string& path, int error) {
-    throw IoError("Cannot read file \"" + path + "\". " + std::generic_category().message(error));
+    ThrowReadError(path, std::generic_category().message(error));
+}
+
+void ThrowReadError(const std::string& path, const std::string& reason) {
+    throw IoError("Cannot read file \"" + path + "\". " + reason);
 }
 
 FileSource::~FileSource() {
@@ -18,14 +22,11 @@ FileSource::~FileSource() {
 }
 
 std::span<const unsigned char> FileSource::Next(std::size_t maxSize) {
-    unsigned char* buffer = block_.data();
-    if (block_.size() < maxSize) {
-        if (capacity_ < maxSize) {
-            buffer_.reset(new unsigned char[maxSize]);
-            capacity_ = maxSize;
-        }
-        buffer = buffer_.get();
+    if (capacity_ < maxSize) {
+        buffer_.reset(new unsigned char[maxSize]);
+        capacity_ = maxSize;
     }
+    unsigned char* buffer = buffer_.get();
     errno = 0;
     const std::size_t n = std::fread(buffer, 1, maxSize, file_);
     if (n < maxSize && std::ferror(file_)) {

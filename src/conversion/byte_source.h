@@ -15,8 +15,10 @@
 
 namespace tarnimex {
 
-// Throws IoError for a read of path that failed with the system's error.
+// Throws IoError for a read of path that failed with the C library's error,
+// or for the system's reason.
 [[noreturn]] void ThrowReadError(const std::string& path, int error);
+[[noreturn]] void ThrowReadError(const std::string& path, const std::string& reason);
 
 class ByteSource {
   public:
@@ -26,17 +28,18 @@ class ByteSource {
     // Bytes taken from the underlying file so far, when they differ from the
     // bytes handed out (a decompressing source); -1 otherwise.
     virtual std::int64_t InputBytesConsumed() const { return -1; }
+    // The file whose bytes these are, as they are (no pipe, nothing
+    // decompressed): it can be read again at any offset. nullptr otherwise.
+    virtual std::FILE* PlainFile() const { return nullptr; }
 };
 
 // Blocks read when asked for.
 class FileSource : public ByteSource {
   public:
     FileSource(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
-    // Reads into the caller's block (which outlives the source) while it is large enough.
-    FileSource(std::FILE* file, std::string path, std::span<unsigned char> block)
-        : file_(file), path_(std::move(path)), block_(block) {}
     ~FileSource() override;
     std::span<const unsigned char> Next(std::size_t maxSize) override;
+    std::FILE* PlainFile() const override { return file_; }
 
   private:
     std::FILE* file_;
@@ -44,7 +47,6 @@ class FileSource : public ByteSource {
     // Left uninitialised: every log would otherwise pay for zeroing it.
     std::unique_ptr<unsigned char[]> buffer_;
     std::size_t capacity_ = 0;
-    std::span<unsigned char> block_;
 };
 
 class MemorySource : public ByteSource {

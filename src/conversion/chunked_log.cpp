@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
 
 #include "conversion_host.h"
 
@@ -126,8 +127,19 @@ ChunkedLog::ChunkedLog(const SeekableLog& log, const ReportFinder& finder, const
     starts_.push_back(0);
     starts_.insert(starts_.end(), seams.begin(), seams.end());
     results_.resize(starts_.size());
-    const int threads = std::max(1, plan_.threads);
-    for (int t = 0; t < threads; ++t) threads_.emplace_back([this] { Work(); });
+    const std::size_t wanted =
+        std::min(static_cast<std::size_t>(std::max(1, plan_.threads)), starts_.size());
+    threads_.reserve(wanted);
+    // The readers wait until they know how many they are.
+    std::lock_guard lock(mutex_);
+    for (std::size_t t = 0; t < wanted; ++t) {
+        try {
+            threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break;  // refused (memory, a limit on processes): fewer read
+        }
+    }
+    ahead_ = threads_.size() + kExtraAhead;
 }
 
 ChunkedLog::~ChunkedLog() {
@@ -145,7 +157,6 @@ std::int64_t ChunkedLog::EndOf(std::size_t chunk) const {
 }
 
 void ChunkedLog::Work() {
-    const std::size_t ahead = static_cast<std::size_t>(std::max(1, plan_.threads)) + kExtraAhead;
     std::vector<unsigned char> block(LogReader::kFastBlockSize);
     for (;;) {
         std::size_t chunk;
@@ -153,7 +164,7 @@ void ChunkedLog::Work() {
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] {
-                return stopping_ || nextChunk_ >= starts_.size() || nextChunk_ < needed_ + ahead;
+                return stopping_ || nextChunk_ >= starts_.size() || nextChunk_ < needed_ + ahead_;
             });
             if (stopping_ || nextChunk_ >= starts_.size()) return;
             chunk = nextChunk_++;

@@ -87,6 +87,10 @@ class ChunkedLog {
     // them are taken. seams lists the chunks' starts after the first, ascending.
     ChunkedLog(const SeekableLog& log, const ReportFinder& finder, const ChunkPlan& plan,
                std::vector<std::int64_t> seams);
+    // The threads reading chunks: the plan's, but no more than there are
+    // chunks nor than the system would start. With none, nothing is read
+    // and the log is for one reader on the caller's thread.
+    std::size_t Readers() const { return threads_.size(); }
     ~ChunkedLog();
     ChunkedLog(const ChunkedLog&) = delete;
     ChunkedLog& operator=(const ChunkedLog&) = delete;
@@ -134,6 +138,7 @@ class ChunkedLog {
     std::vector<std::unique_ptr<ChunkRead>> spare_;
     std::size_t nextChunk_ = 0;  // the next to start
     std::size_t needed_ = 0;     // the first the stretches still need
+    std::size_t ahead_ = 0;      // chunks read ahead of needed_
     bool stopping_ = false;
     std::atomic<bool> stop_{false};
     std::vector<std::jthread> threads_;

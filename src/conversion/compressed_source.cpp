@@ -317,7 +317,10 @@ class DecodeAhead : public ByteSource {
     }
 
     std::span<const unsigned char> Next(std::size_t maxSize) override {
-        if (!thread_.joinable()) Start(maxSize);
+        if (alone_ || (!thread_.joinable() && !Start(maxSize))) {
+            alone_ = true;
+            return stream_->Next(maxSize);
+        }
         if (handedOut_ < current_.size) return HandOut(maxSize);
         std::unique_lock lock(mutex_);
         if (current_.data) free_.push_back(std::move(current_));
@@ -334,7 +337,9 @@ class DecodeAhead : public ByteSource {
         return HandOut(maxSize);
     }
 
-    std::int64_t InputBytesConsumed() const override { return consumed_; }
+    std::int64_t InputBytesConsumed() const override {
+        return alone_ ? stream_->InputBytesConsumed() : consumed_;
+    }
 
   private:
     struct Block {
@@ -344,12 +349,19 @@ class DecodeAhead : public ByteSource {
     };
     static constexpr int kBlocksAhead = 4;
 
-    void Start(std::size_t blockSize) {
+    // False when the system refuses the thread: the reader's thread then decodes.
+    bool Start(std::size_t blockSize) {
         for (int i = 0; i < kBlocksAhead; ++i) {
             free_.push_back({std::make_unique<unsigned char[]>(blockSize), 0, 0});
         }
         blockSize_ = blockSize;
-        thread_ = std::thread([this] { Produce(); });
+        try {
+            thread_ = std::thread([this] { Produce(); });
+        } catch (const std::system_error&) {
+            free_.clear();
+            return false;
+        }
+        return true;
     }
 
     std::span<const unsigned char> HandOut(std::size_t maxSize) {
@@ -392,6 +404,7 @@ class DecodeAhead : public ByteSource {
 
     std::unique_ptr<StreamSource> stream_;
     std::size_t blockSize_ = 0;
+    bool alone_ = false;  // no thread of its own: decodes when asked
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;

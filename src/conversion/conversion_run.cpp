@@ -300,7 +300,14 @@ std::unique_ptr<SeekableLog> Converter::SplittableLog(const std::string& name) c
         size < plan_.minimumLogBytes || (dashIsStandardInput_ && name == "-")) {
         return nullptr;
     }
-    return files_ ? files_->OpenSeekable(name) : std::make_unique<SeekableFile>(name, size);
+    if (files_) return files_->OpenSeekable(name);
+    // Through the file the reader opened: its name may already mean another.
+    std::FILE* file = reader_.PlainFile();
+    if (file == nullptr) return nullptr;
+    std::optional<PositionedFile> handle = PositionedFile::Duplicate(file);
+    // Without a second handle one reader reads the log.
+    if (!handle) return nullptr;
+    return std::make_unique<SeekableFile>(name, std::move(*handle), size);
 }
 
 void Converter::ConvertFiles(std::string_view list) {
@@ -357,22 +364,26 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     BusyCursor cursor(host_);
     ReportFinder finder(state.SentenceKey, state.SecondKey, regional_);
     state.MaxTimeStep /= kSecondsPerDay;
-    FrameCounts frames;
+    std::optional<FrameCounts> frames;
     if (const std::unique_ptr<SeekableLog> log = SplittableLog(name)) {
         const std::int64_t size = reader_.LogFileSize();
-        reader_.Close();
         ChunkedLog chunks(*log, finder, plan_, ChunkedLog::EvenSeams(size, plan_.chunkBytes));
-        frames = ReadReportsInChunks(chunks, size, host_, name, regional_.decimalSeparator, state);
-    } else {
-        frames = ReadReports(reader_, host_, name, regional_.decimalSeparator, finder, state);
+        // Where the system starts no thread, the reader opened reads the log.
+        if (chunks.Readers() > 0) {
+            reader_.Close();
+            frames =
+                ReadReportsInChunks(chunks, size, host_, name, regional_.decimalSeparator, state);
+        }
     }
+    if (!frames)
+        frames = ReadReports(reader_, host_, name, regional_.decimalSeparator, finder, state);
 
     lastStatistics_ = state.Statistics.Result();
     lastStatistics_.log = name;
     lastStatistics_.rows = state.RowCount();
     lastStatistics_.lines = state.LineCount;
     lastStatistics_.secondDecimals = state.SecondDecimals;
-    lastStatistics_.frames = frames;
+    lastStatistics_.frames = *frames;
     if (state.OutputLines.Empty()) {
         host_.SetStatus("No effective data.");
         if (!AbortRequested) host_.LogFinished(lastStatistics_);

@@ -95,6 +95,8 @@ class LogReader {
     unsigned char PreviousByte() const { return prevByte_; }
     // Whether the log is compressed: its bytes can then only be read in order.
     bool Compressed() const { return inputConsumed_ >= 0; }
+    // The open log's file when its bytes are read as they are (ByteSource::PlainFile).
+    std::FILE* PlainFile() const { return source_ ? source_->PlainFile() : nullptr; }
     std::int64_t LogFileSize() const { return logFileSize_; }
     // The frames of the log opened last, so far.
     const FrameCounts& Frames() const { return frames_; }

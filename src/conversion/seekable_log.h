@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "byte_source.h"
+#include "platform/file_access.h"
 
 namespace tarnimex {
 
@@ -19,21 +20,26 @@ class SeekableLog {
     // The log's size when it was opened.
     virtual std::int64_t Size() const = 0;
     // Its bytes from offset on, read into block where one is given (it must
-    // outlive the source). Throws IoError with the path and the system's
-    // reason when they cannot be read.
+    // outlive the source, as the log must). The source throws IoError with
+    // the path and the system's reason when they cannot be read.
     virtual std::unique_ptr<ByteSource> From(std::int64_t offset,
                                              std::span<unsigned char> block = {}) const = 0;
 };
 
+// The file a reader opened, read through a handle on it, never by its name
+// again: the name may since have come to mean another file (a log rotated
+// while it is read) or none.
 class SeekableFile : public SeekableLog {
   public:
-    SeekableFile(std::string name, std::int64_t size) : name_(std::move(name)), size_(size) {}
+    SeekableFile(std::string name, PositionedFile file, std::int64_t size)
+        : name_(std::move(name)), file_(std::move(file)), size_(size) {}
     std::int64_t Size() const override { return size_; }
     std::unique_ptr<ByteSource> From(std::int64_t offset,
                                      std::span<unsigned char> block = {}) const override;
 
   private:
     std::string name_;
+    PositionedFile file_;
     std::int64_t size_;
 };
 

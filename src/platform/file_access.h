@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tarnimex {
 
@@ -15,6 +16,27 @@ std::FILE* OpenForReading(const std::string& name);
 // Moves to the offset from the file's start (beyond 2 GiB too); false with
 // errno set when it cannot.
 bool SeekTo(std::FILE* file, std::int64_t offset);
+
+// An open file read at any offset, by several threads at once, through a
+// handle of its own: it stays the file that was opened when its name comes to
+// mean another (a log rotated while it is read) or none.
+class PositionedFile {
+  public:
+    // A second handle on the open file; nullopt, with LastSystemError set,
+    // when there is none to be had.
+    static std::optional<PositionedFile> Duplicate(std::FILE* file);
+    PositionedFile(PositionedFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+    PositionedFile& operator=(PositionedFile&&) = delete;
+    ~PositionedFile();
+
+    // Reads up to size bytes from offset into into, fewer only at the end of
+    // the file; -1, with LastSystemError set, when the read fails.
+    std::int64_t ReadAt(std::int64_t offset, unsigned char* into, std::size_t size) const;
+
+  private:
+    explicit PositionedFile(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;  // a descriptor, on Windows a HANDLE; -1 for none
+};
 
 // The whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& name);

@@ -148,6 +148,20 @@ TEST_F(Archive, UnreadableEntriesAreReportedAndTheRestConverts) {
     EXPECT_EQ(err_, "No log in the folder " + T("e") + "\n");
 }
 
+TEST_F(Archive, RefusedThreadsLeaveFewerWorkers) {
+    // A system that starts no thread (a limit on processes, on nobody, as
+    // root has none): the logs, one decompressed, convert one at a time.
+    const std::string a = Put("p/a.log", kReport);
+    const std::string z = Put("p/z.nmea.gz", test::Compress(test::Packing::Gzip, kReport));
+    fs::permissions(dir_ / "p", fs::perms::all);
+    const std::string result = test::RunInChild({.asNobody = true, .maxProcesses = 1}, [&] {
+        return std::to_string(Run({"--jobs=3", a, z})) + "\n" + out_ + err_;
+    });
+    EXPECT_EQ(result, "0\n" + a + "\n" + kCompleted + z + "\n" + kCompleted +
+                          "2 logs: 2 converted, 0 without data, 0 failed; 0.0 MB in T s\n");
+    EXPECT_EQ(ReadFile(dir_ / "p/z.csv"), Csv());
+}
+
 TEST_F(Archive, OutputFolderKeepsSubfoldersAndRefusesCollisions) {
     Tree();
     EXPECT_EQ(Run({"--quiet", "--recursive", "--output-dir", T("out"), T("t")}), 0);

@@ -17,6 +17,7 @@
 #include "sentence.h"
 #include "time_stamp.h"
 
+#include "../support/child_process.h"
 #include "../support/fake_host.h"
 #include "../support/files.h"
 #include "../support/frames.h"
@@ -608,6 +609,25 @@ TEST_F(FastAndReference, ChunksJoinAtEverySeam) {
         ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunk, 1)), reference);
         if (HasFailure()) break;
     }
+}
+
+TEST_F(FastAndReference, ReadersAsTheChunksAndTheSystemAllow) {
+    std::string bytes;
+    for (int second = 0; second < 60; ++second) bytes += Report(second, "0.5");
+    ChunkPlan plan = Chunks(1024);
+    plan.threads = 64;
+    const SeekableMemory memory(bytes);
+    const ReportFinder finder("$GPTXT", "RMC delay", kYmd);
+    EXPECT_EQ(ChunkedLog(memory, finder, plan, ChunkedLog::EvenSeams(3 * 1024, 1024)).Readers(), 3u)
+        << "no more than there are chunks";
+    // A system that starts no thread (a limit on processes): the log is read
+    // by one reader, to the same CSV.
+    fs::permissions(dir_, fs::perms::all);  // the CSV, written as nobody
+    const std::string log = Log("refused.nmea", bytes);
+    const std::string refused = test::RunInChild({.asNobody = true, .maxProcesses = 1}, [&] {
+        return Run(log, LogReader::Mode::Fast, plan).csv;
+    });
+    EXPECT_EQ(refused, Run(log, LogReader::Mode::Reference, {.threads = 1}).csv);
 }
 
 TEST_F(FastAndReference, GeneratorLogs) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Logs that change under the reader or cannot be read: a log that shrinks,
 // grows, disappears or is replaced once open or halfway through converts what
-// the reader still finds, in both reader modes; a name that is no readable
+// the reader still finds, in both reader modes and read in chunks; a name that is no readable
 // file is reported and the run goes on; a read that fails ends the run.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -106,6 +106,11 @@ TEST_F(LogChanges, ChangesWhileTheLogIsRead) {
     const auto resize = [](std::uintmax_t size) {
         return [size](const fs::path& log) { fs::resize_file(log, size); };
     };
+    // Log rotation: another file takes the log's name.
+    const auto replace = [](const fs::path& log) {
+        WriteFile(log.string() + ".new", Reports(0, 3));
+        RenameOntoOpenFile(log.string() + ".new", log);
+    };
     const struct {
         const char* legend;
         int reports;
@@ -121,22 +126,28 @@ TEST_F(LogChanges, ChangesWhileTheLogIsRead) {
         {"grows once open", 100, false, [](const fs::path& log) { Append(log, Reports(100, 20)); },
          120, 120, "Completed:"},
         {"is deleted once open", 100, false, RemoveOpenFile, 100, 100, "Completed:"},
-        {"is replaced once open", 100, false,
-         [](const fs::path& log) {
-             WriteFile(log.string() + ".new", Reports(0, 3));
-             RenameOntoOpenFile(log.string() + ".new", log);
-         },
-         100, 100, "Completed:"},
+        {"is replaced once open", 100, false, replace, 100, 100, "Completed:"},
         // What was read ahead still counts; the rest is gone.
         {"is emptied halfway", 50000, true, resize(0), 20000, 50000, "Completed:"},
         {"grows halfway", 50000, true,
          [](const fs::path& log) { Append(log, Reports(50000, 1000)); }, 51000, 51000,
          "Completed:"},
+        {"is replaced halfway", 50000, true, replace, 50000, 50000, "Completed:"},
+    };
+    // Legend: the reader's mode and how the log is split among threads (into
+    // many small chunks, or not at all).
+    const struct {
+        const char* legend;
+        LogReader::Mode mode;
+        ChunkPlan plan;
+    } readers[] = {
+        {"fast", LogReader::Mode::Fast, {.threads = 1}},
+        {"reference", LogReader::Mode::Reference, {.threads = 1}},
+        {"fast in chunks", LogReader::Mode::Fast, {3, 1024, 0, 4, 256}},
     };
     for (const auto& c : cases) {
-        for (const auto mode : {LogReader::Mode::Fast, LogReader::Mode::Reference}) {
-            SCOPED_TRACE(std::string(c.legend) +
-                         (mode == LogReader::Mode::Fast ? ", fast" : ", reference"));
+        for (const auto& r : readers) {
+            SCOPED_TRACE(std::string(c.legend) + ", " + r.legend);
             WriteFile(log_, Reports(0, c.reports));
             ASSERT_EQ(fs::file_size(log_), static_cast<std::uintmax_t>(c.reports) * kReportLength);
             fs::remove(dir_ / "log.csv");
@@ -151,7 +162,8 @@ TEST_F(LogChanges, ChangesWhileTheLogIsRead) {
                     c.change(log_);
                 }
             };
-            Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true}, mode);
+            Converter converter(host, RegionalFormat{}, TextEncoding{"UTF-8", true}, r.mode);
+            converter.SplitLargeLogs(r.plan);
             converter.ConvertFiles(log_.string() + ";" + next_.string());
             EXPECT_TRUE(changed);
             const long rows = Rows(dir_ / "log.csv");

@@ -2,11 +2,12 @@
 // Child processes for tests.
 //
 // RunInChild runs a piece of a test in a forked child, for faults that need
-// another user (root ignores permission bits) or a limit on file sizes (a disk
-// that fills), without changing the test process itself. The child's result
-// comes back as text. Windows has neither fork nor file size limits, and no
-// root that ignores permissions: there the piece runs in the test process, and
-// tests skip what needs a limit.
+// another user (root ignores permission bits and limits on processes), a limit
+// on file sizes (a disk that fills) or on processes (a system that refuses
+// threads), without changing the test process itself. The child's result
+// comes back as text. Windows has neither fork nor these limits, and no root
+// that ignores permissions: there the piece runs in the test process, and
+// tests skip what needs a file size limit.
 //
 // ChildProgram starts a program whose output the test reads, and interrupts
 // it as Ctrl-C would.
@@ -36,6 +37,7 @@ namespace tarnimex::test {
 struct ChildLimits {
     bool asNobody = false;  // root becomes nobody first; anyone else stays as they are
     off_t maxFileSize = 0;  // bytes any file may grow to; 0 for no limit
+    long maxProcesses = 0;  // processes and threads the user may have; 0 for no limit
 };
 
 #ifdef _WIN32
@@ -73,6 +75,10 @@ inline std::string RunInChild(const ChildLimits& limits, const std::function<std
                                    static_cast<rlim_t>(limits.maxFileSize)};
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) result = "cannot limit file sizes";
             }
+            const rlimit processes{static_cast<rlim_t>(limits.maxProcesses),
+                                   static_cast<rlim_t>(limits.maxProcesses)};
+            if (limits.maxProcesses > 0 && setrlimit(RLIMIT_NPROC, &processes) != 0)
+                result = "cannot limit processes";
             if (result.empty()) {
                 try {
                     result = body();
