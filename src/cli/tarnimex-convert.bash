@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for tarnimex-convert: its options, the values of those that
 # take a few, and files (logs, folders of logs) elsewhere.
+# The words offered hold no blanks, so compgen's output is split as it stands.
+# shellcheck disable=SC2207
 _tarnimex_convert() {
     local cur prev words cword split
     _init_completion -s || return
