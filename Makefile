@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # make run   — set up everything on a fresh Debian 12 machine, build, start the program
-# make test  — set up everything, build, run the whole test suite, again under
+# make test  — set up everything, build, run the whole test suite, check the
+#              Debian package (make test-deb), run the suite again under
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer
 #              briefly, then the Windows suite under Wine (make test-windows)
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
@@ -9,7 +10,9 @@
 # make windows — the same build, packed as tarnimex-<version>-windows-x86_64.zip
 # make windows-qt — rebuild the static Qt for MinGW into the cache folder (long)
 # make screenshots — the window's pictures in docs/, on Linux and under Wine
+# make deb   — the Debian package tarnimex_<version>_<arch>.deb (make test-deb checks it)
 BUILD ?= build
+DEB_BUILD ?= build-deb
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 WINDOWS_BUILD ?= build-windows
@@ -30,8 +33,12 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6svg6-dev libgl-dev \
                 fonts-dejavu-core fonts-dejavu-extra \
                 zlib1g-dev liblzma-dev libzstd-dev libbz2-dev
-TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-                 xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm
+# The Debian package: its man pages come from help2man, its dependencies from
+# dpkg-shlibdeps.
+DEB_PACKAGES := $(RUN_PACKAGES) help2man dpkg-dev
+TEST_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
+                 xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm \
+                 lintian appstream desktop-file-utils man-db bash-completion
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
                     qt6-base-dev qt6-base-dev-tools imagemagick fonts-dejavu-core xz-utils zip
@@ -39,13 +46,14 @@ WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-
 # windows found (xwininfo) and clicked, and the picture taken (import).
 SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick
 
-.PHONY: deps test-deps windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps deb-deps deb test-deb windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps: PACKAGES = $(RUN_PACKAGES)
 test-deps: PACKAGES = $(TEST_PACKAGES)
+deb-deps: PACKAGES = $(DEB_PACKAGES)
 windows-deps: PACKAGES = $(WINDOWS_PACKAGES)
 screenshot-deps: PACKAGES = $(SCREENSHOT_PACKAGES)
-deps test-deps windows-deps screenshot-deps:
+deps test-deps deb-deps windows-deps screenshot-deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
@@ -69,7 +77,7 @@ test-build: test-deps
 	  -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j$$(nproc)
 
-test: test-normal test-asan fuzz-smoke test-windows
+test: test-normal test-deb test-asan fuzz-smoke test-windows
 
 test-normal: test-build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
@@ -87,6 +95,23 @@ test-asan: asan-build
 	  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j$$(nproc)
+
+# The Debian package, beside the Makefile: the optimised programs (stripped,
+# with all of Debian's hardening flags) without tests, in a folder of their own.
+DEB_FLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+deb: deb-deps
+	cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DTARNIMEX_DEB=ON -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(DEB_BUILD) -j$$(nproc)
+	rm -f $(DEB_BUILD)/tarnimex_*.deb tarnimex_*.deb
+	cd $(DEB_BUILD) && cpack
+	cp $(DEB_BUILD)/tarnimex_*.deb .
+
+# Its contents, lint, man pages and bash completion.
+test-deb: test-deps deb
+	./tools/check-deb.sh $(DEB_BUILD)/tarnimex_*.deb
 
 # libFuzzer harnesses (clang): fuzz/run_fuzz.sh reports executions and findings.
 fuzz-build: test-deps
@@ -157,4 +182,4 @@ windows-qt:
 	./tools/windows-qt.sh "" $(QT_CACHE) $(QT_CACHE)/qt6-mingw-6.4.2-x86_64.tar.xz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(DEB_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

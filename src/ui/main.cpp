@@ -9,11 +9,35 @@
 #include <cstring>
 
 #include "platform/display.h"
-
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarnimex [FILE...]\n"
+    "  or:  tarnimex --chart CSV... [--alarm-step S] [--export FILE]\n"
+    "Opens the window that writes beside each receiver log a CSV of its reported\n"
+    "time errors. The FILEs named arrive as if dropped on the window: logs fill its\n"
+    "file box, a settings file (.ini) switches the settings, CSVs alone open their\n"
+    "chart.\n"
+    "\n"
+    "  --chart CSV...       the chart of converted CSVs, in its own window\n"
+    "  --alarm-step S       with --chart: the dashed alarm line, in seconds\n"
+    "                       (default 50)\n"
+    "  --export FILE        with --chart: draw the chart into FILE (.png or .svg)\n"
+    "                       without a window, and end\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit status of --export: 0 written, 1 a CSV or the picture could not be read\n"
+    "or written, 2 usage error.\n"
+    "\n"
+    "tarnimex-convert converts the same logs from the command line.\n";
+
+// Answered before Qt starts, so that it needs no display.
+int Answer(const char* text) {
+    return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+}
 
 bool Given(int argc, char** argv, const char* option) {
     for (int i = 1; i < argc; ++i)
@@ -36,6 +60,8 @@ bool ChoosePlatform(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (Given(argc, argv, "--help")) return Answer(kUsage);
+    if (Given(argc, argv, "--version")) return Answer("tarnimex " TARNIMEX_VERSION_TEXT "\n");
     if (!ChoosePlatform(argc, argv)) {
         std::fputs(
             "tarnimex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
