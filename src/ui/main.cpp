@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <cstdio>
+#include <new>
 
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
@@ -32,4 +36,16 @@ int main(int argc, char** argv) {
     // window manager activates a new window by itself.
     FormMain.activateWindow();
     return application.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // No window can be trusted to show it any more.
+        std::fputs("tarnimex: out of memory\n", stderr);
+        return 1;
+    }
 }
