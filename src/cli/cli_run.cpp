@@ -135,7 +135,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     setup.onLogFinished = [&](const LogStatistics& statistics, std::ostream& logOut,
                               std::ostream& logErr) {
         if (options.summary == SummaryFormat::Text) logOut << SummaryText(statistics, regional);
-        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics, regional);
+        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics);
         logOut << std::flush;
         logErr << UnreadableWarning(statistics) << std::flush;
     };
