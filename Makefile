@@ -36,15 +36,19 @@ RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev lib
 # The Debian package: its man pages come from help2man, its dependencies from
 # dpkg-shlibdeps.
 DEB_PACKAGES := $(RUN_PACKAGES) help2man dpkg-dev
+# ImageMagick draws SVG only with its coders package, which apt brings in as a
+# recommendation: named, so that a machine without recommendations builds too.
 TEST_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-                 xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev llvm \
+                 xvfb xauth x11-apps imagemagick libmagickcore-6.q16-6-extra \
+                 clang libclang-rt-14-dev llvm \
                  lintian appstream desktop-file-utils man-db bash-completion
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
-                    qt6-base-dev qt6-base-dev-tools imagemagick fonts-dejavu-core xz-utils zip
+                    qt6-base-dev qt6-base-dev-tools imagemagick libmagickcore-6.q16-6-extra \
+                    fonts-dejavu-core xz-utils zip
 # What the screenshot scripts drive the window with: a virtual X server, its
 # windows found (xwininfo) and clicked, and the picture taken (import).
-SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick
+SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick libmagickcore-6.q16-6-extra
 
 .PHONY: deps test-deps deb-deps deb test-deb windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "conversion/sentence.h"
+
 namespace tarnimex {
 
 namespace {
@@ -66,9 +68,13 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         o.settings.maxStep = value;
     else if (name == "alarm-step")
         o.alarmStep = value;
-    else if (name == "alarm-symbol")
+    else if (name == "alarm-symbol") {
+        if (HoldsControlCharacter(Trim(value))) {
+            error = "--alarm-symbol takes no control character" + std::string(kControlExamples);
+            return false;
+        }
         o.alarmSymbol = value;
-    else if (name == "date-order") {
+    } else if (name == "date-order") {
         if (value != "ymd" && value != "mdy" && value != "dmy") {
             error = "--date-order takes ymd, mdy or dmy, not \"" + value + "\"";
             return false;
@@ -103,9 +109,13 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         o.includes.push_back(value);
     else if (name == "output-dir")
         o.outputDir = value;
-    else if (name == "output")
+    else if (name == "output") {
+        if (value.empty()) {
+            error = "--output takes a file name, or \"-\" for standard output";
+            return false;
+        }
         o.output = value;
-    else if (name == "jobs") {
+    } else if (name == "jobs") {
         const bool digits = !value.empty() && value.size() <= 4 &&
                             value.find_first_not_of("0123456789") == std::string::npos;
         o.jobs = digits ? std::stoi(value) : 0;
@@ -129,6 +139,11 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
 
 }  // namespace
 
+bool HoldsControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7f'; });
+}
+
 bool CliOptions::Given(const std::string& name) const {
     return std::find(given.begin(), given.end(), name) != given.end();
 }
@@ -141,6 +156,11 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!optionsEnded && arg.size() >= 2 && arg[0] == '-') {
                 error = "unknown option \"" + arg + "\"";
+                return false;
+            }
+            // As an unset variable in a script gives; it would name no log silently.
+            if (arg.empty()) {
+                error = "an empty LOG argument names no log";
                 return false;
             }
             options.logs.push_back(arg);

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/conversion_settings.h"
@@ -33,6 +34,11 @@ struct CliOptions {
     std::vector<std::string> given;
     bool Given(const std::string& name) const;
 };
+
+// Whether the text holds a C0 control character or DEL. The alarm symbol may
+// hold none: it lands in the CSV's cells, where a line break splits the row.
+bool HoldsControlCharacter(std::string_view text);
+inline constexpr std::string_view kControlExamples = " such as a tab, a line break or NUL";
 
 // Parses argv[1..]; on a usage error returns false with a message.
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -12,6 +13,7 @@
 #include "cli_summary.h"
 #include "conversion/conversion_run.h"
 #include "conversion/sentence.h"
+#include "platform/file_access.h"
 #include "settings/converter_settings.h"
 
 namespace tarnimex {
@@ -65,6 +67,22 @@ void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat
     }
 }
 
+// A zip archive reads as a plain log without reports; the user is told what
+// it is and how its logs convert. Its first bytes decide, as for compressed logs.
+std::string ZipHint(const LogStatistics& statistics) {
+    if (statistics.rows > 0 || statistics.log == "-") return {};
+    std::FILE* file = OpenForReading(statistics.log);
+    if (file == nullptr) return {};
+    char first[4] = {};
+    const std::size_t got = std::fread(first, 1, sizeof first, file);
+    std::fclose(file);
+    const std::string_view magic(first, got);
+    if (magic != "PK\x03\x04" && magic != "PK\x05\x06") return {};  // an entry; an empty archive
+    return "tarnimex-convert: warning: " + statistics.log +
+           " is a zip archive, which is not read; its logs convert with: unzip -p ARCHIVE | "
+           "tarnimex-convert --output CSV -\n";
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -102,6 +120,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
             fields.alarmStep = settings.alarmStep;
             fields.symbolOfAlarm = settings.symbolOfAlarm;
+            if (!options.alarmSymbol && HoldsControlCharacter(settings.symbolOfAlarm)) {
+                err << "tarnimex-convert: SymbolOfAlarm of \"" << *options.settingsFile
+                    << "\" holds a control character" << kControlExamples << '\n';
+                return 2;
+            }
         } catch (const SettingsError& e) {
             err << "tarnimex-convert: " << e.what() << '\n';
             return 2;
@@ -135,9 +158,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     setup.onLogFinished = [&](const LogStatistics& statistics, std::ostream& logOut,
                               std::ostream& logErr) {
         if (options.summary == SummaryFormat::Text) logOut << SummaryText(statistics, regional);
-        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics, regional);
+        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics);
         logOut << std::flush;
-        logErr << UnreadableWarning(statistics) << std::flush;
+        logErr << UnreadableWarning(statistics) << ZipHint(statistics) << std::flush;
     };
     const auto start = std::chrono::steady_clock::now();
     BatchTotals totals = RunBatch(setup, plan.logs, status, err);

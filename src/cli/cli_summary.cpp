@@ -14,12 +14,22 @@ namespace {
 
 constexpr int kTextDecimals = 6;  // microseconds: finer than any receiver reports
 
-// A date-time as the CSV writes it; empty for none.
-std::string DateTime(double value, const LogStatistics& s, const RegionalFormat& regional) {
+// A date-time as the CSV writes it with these separators and decimals; empty for none.
+std::string DateTime(double value, const RegionalFormat& format, int secondDecimals) {
     if (value == 0) return {};
-    TimeStampWriter writer(regional, s.secondDecimals);
+    TimeStampWriter writer(format, secondDecimals);
     std::vector<char> room(writer.MaxLength());
     return std::string(room.data(), writer.Write(room.data(), value));
+}
+
+// ISO 8601 UTC, as the receivers report in UTC; the milliseconds without
+// trailing zeros. Empty for none.
+std::string IsoDateTime(double value) {
+    static const RegionalFormat kIso{DateOrder::YMD, "-", ":", "."};
+    std::string text = DateTime(value, kIso, -1);
+    if (text.empty()) return text;
+    text[text.find(' ')] = 'T';
+    return text + "Z";
 }
 
 // Shortest text that reads back as the same double; null when not finite.
@@ -70,9 +80,8 @@ class JsonObject {
         AppendJsonString(quoted, value);
         Raw(key, quoted);
     }
-    void DateTime(std::string_view key, double value, const LogStatistics& s,
-                  const RegionalFormat& regional) {
-        const std::string text = tarnimex::DateTime(value, s, regional);
+    void DateTime(std::string_view key, double value) {
+        const std::string text = IsoDateTime(value);
         if (text.empty())
             Raw(key, "null");
         else
@@ -141,7 +150,7 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) {
+std::string SummaryJson(const LogStatistics& s) {
     JsonObject o;
     o.String("log", s.log);
     o.Count("reports", s.reports);
@@ -152,9 +161,9 @@ std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) 
     o.Delay("p95", s.p95, s);
     o.Delay("p99", s.p99, s);
     o.Delay("min", s.min, s);
-    o.DateTime("min_time", s.delays > 0 ? s.minTime : 0, s, regional);
+    o.DateTime("min_time", s.delays > 0 ? s.minTime : 0);
     o.Delay("max", s.max, s);
-    o.DateTime("max_time", s.delays > 0 ? s.maxTime : 0, s, regional);
+    o.DateTime("max_time", s.delays > 0 ? s.maxTime : 0);
     o.Count("alarm_stretches", s.alarmStretches);
     o.Number("alarm_total_s", s.alarmTotal);
     o.Number("alarm_longest_s", s.alarmLongest);
@@ -178,8 +187,8 @@ std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) 
     std::string stretches = "[";
     for (const AlarmStretch& a : s.alarmList) {
         JsonObject item;
-        item.DateTime("start", a.start, s, regional);
-        item.DateTime("end", a.end, s, regional);
+        item.DateTime("start", a.start);
+        item.DateTime("end", a.end);
         item.Number("peak", a.peak);
         stretches += (stretches.size() > 1 ? "," : "") + item.Close();
     }
@@ -187,8 +196,8 @@ std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) 
     std::string gaps = "[";
     for (const ReportGap& g : s.gapList) {
         JsonObject item;
-        item.DateTime("start", g.start, s, regional);
-        item.DateTime("end", g.end, s, regional);
+        item.DateTime("start", g.start);
+        item.DateTime("end", g.end);
         gaps += (gaps.size() > 1 ? "," : "") + item.Close();
     }
     o.Raw("gap_list", gaps + "]");
@@ -199,7 +208,7 @@ std::string SummaryJson(const LogStatistics& s, const RegionalFormat& regional) 
 std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional) {
     auto n = [&](double value) { return TextNumber(value, regional); };
     auto at = [&](double time) {
-        const std::string text = DateTime(time, s, regional);
+        const std::string text = DateTime(time, regional, s.secondDecimals);
         return text.empty() ? std::string() : " at " + text;
     };
     std::string text = "Statistics of " + s.log + "\n";

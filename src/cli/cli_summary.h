@@ -7,16 +7,17 @@
 #include <string>
 #include <string_view>
 
-#include "platform/regional_format.h"
 #include "conversion/statistics.h"
+#include "platform/regional_format.h"
 
 namespace tarnimex {
 
-// Date-times are written as the log's CSV writes them; the text block writes
-// numbers with the regional decimal separator, JSON with ".". Both end with a
-// line end.
+// The text block writes date-times as the log's CSV does and numbers with the
+// regional decimal separator. JSON, read by scripts on any machine, writes
+// numbers with "." and date-times in ISO 8601 UTC with the report's fraction
+// of a second ("2023-07-05T12:30:10.25Z"). Both end with a line end.
 std::string SummaryText(const LogStatistics& statistics, const RegionalFormat& regional);
-std::string SummaryJson(const LogStatistics& statistics, const RegionalFormat& regional);
+std::string SummaryJson(const LogStatistics& statistics);
 
 // The warning line about unreadable report date-times and delays, with its
 // line end; empty when every field could be read.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tarnimex-convert: converts receiver logs to CSV from the command line.
+#include <cstdio>
 #include <iostream>
+#include <new>
 
 #include "cli_run.h"
 #include "conversion/conversion_host.h"
@@ -20,6 +22,13 @@ int main(int argc, char** argv) {
     tarnimex::CatchInterrupt(OnInterrupt);
     tarnimex::UseBinaryStandardStreams();
     std::ios::sync_with_stdio(false);
-    return tarnimex::RunCli(tarnimex::CommandLineArguments(argc, argv), std::cout, std::cerr,
-                            tarnimex::PrepareLiveConsole());
+    try {
+        return tarnimex::RunCli(tarnimex::CommandLineArguments(argc, argv), std::cout, std::cerr,
+                                tarnimex::PrepareLiveConsole());
+    } catch (const std::bad_alloc&) {
+        // A CSV being written goes with its temporary file as the stack unwinds.
+        std::cout.flush();
+        std::fputs("tarnimex-convert: out of memory\n", stderr);
+        return 1;
+    }
 }

@@ -208,10 +208,18 @@ constexpr std::string_view kGzipMagic = "\x1F\x8B\x08"sv;  // and deflate, gzip'
 constexpr std::string_view kXzMagic = "\xFD\x37\x7A\x58\x5A\x00"sv;
 constexpr std::string_view kZstdMagic = "\x28\xB5\x2F\xFD"sv;
 
+// A zstd frame, or a skippable frame (magic 0x184D2A50 to 0x184D2A5F, little
+// endian), which zstd allows anywhere, the first place too; the decoder skips it.
+bool IsZstd(std::string_view b) {
+    return StartsWith(b, kZstdMagic) ||
+           (b.size() >= 4 && (static_cast<unsigned char>(b[0]) & 0xF0) == 0x50 &&
+            b.substr(1, 3) == "\x2A\x4D\x18"sv);
+}
+
 const Format kFormats[] = {
     {".gz", [](std::string_view b) { return StartsWith(b, kGzipMagic); }, Make<GzipDecoder>},
     {".xz", [](std::string_view b) { return StartsWith(b, kXzMagic); }, Make<XzDecoder>},
-    {".zst", [](std::string_view b) { return StartsWith(b, kZstdMagic); }, Make<ZstdDecoder>},
+    {".zst", IsZstd, Make<ZstdDecoder>},
     {".bz2", IsBzip2, Make<Bzip2Decoder>},
 };
 

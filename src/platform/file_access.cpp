@@ -2,12 +2,12 @@
 #include "platform/file_access.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/path_names.h"
 #include "platform/safe_file.h"
+#include "platform/system_error.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -15,8 +15,6 @@
 #else
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace tarnimex {
@@ -101,14 +99,40 @@ std::int64_t PositionedFile::ReadAt(std::int64_t offset, unsigned char* into,
 }
 #endif
 
-std::optional<std::string> ReadFileBytes(const std::string& name) {
+std::optional<std::string> ReadFileBytes(const std::string& name, std::size_t maxBytes,
+                                         std::string& reason) {
     std::error_code ec;
-    const std::filesystem::path path = PathFromUtf8(name);
-    if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(name), ec);
+    // Asked before opening: opening a pipe waits for a writer.
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        reason = "Not a regular file";
+        return std::nullopt;
+    }
+    std::FILE* file = OpenForReading(name);
+    if (file == nullptr) {
+        reason = LibraryReason(errno);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char block[64 * 1024];
+    errno = 0;
+    std::size_t n = 0;
+    // One byte beyond the limit tells a larger file.
+    while (bytes.size() <= maxBytes && (n = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.append(block, n);
+    }
+    const int error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+    std::fclose(file);
+    if (error != 0) {
+        reason = LibraryReason(error);
+        return std::nullopt;
+    }
+    if (bytes.size() > maxBytes) {
+        reason = maxBytes % (1 << 20) == 0
+                     ? "Larger than " + std::to_string(maxBytes >> 20) + " MiB"
+                     : "Larger than " + std::to_string(maxBytes) + " bytes";
+        return std::nullopt;
+    }
     return bytes;
 }
 

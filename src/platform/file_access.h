@@ -2,6 +2,7 @@
 // Reading files and probing folders by their UTF-8 names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -38,8 +39,11 @@ class PositionedFile {
     std::intptr_t handle_;  // a descriptor, on Windows a HANDLE; -1 for none
 };
 
-// The whole file; nullopt when it cannot be opened or read.
-std::optional<std::string> ReadFileBytes(const std::string& name);
+// The whole of a regular file of at most maxBytes; nullopt with the reason
+// when it cannot be opened or read, is larger, or is no regular file (a device
+// may never end, a pipe may block forever).
+std::optional<std::string> ReadFileBytes(const std::string& name, std::size_t maxBytes,
+                                         std::string& reason);
 
 // Whether a new file can be made in the folder (the current one when empty):
 // tried, not guessed from permissions, which do not tell the whole story

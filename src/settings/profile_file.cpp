@@ -217,8 +217,9 @@ TextEncoding SettingsTextEncoding() {
 }
 
 ProfileFile ReadProfileFile(const std::string& path) {
-    const std::optional<std::string> bytes = ReadFileBytes(path);
-    if (!bytes) throw SettingsError("Cannot read : " + path);
+    std::string reason;
+    const std::optional<std::string> bytes = ReadFileBytes(path, kMaxSettingsFileBytes, reason);
+    if (!bytes) throw SettingsError("Cannot read settings file \"" + path + "\". " + reason);
     return ProfileFile::FromBytes(*bytes, SettingsTextEncoding());
 }
 

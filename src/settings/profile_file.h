@@ -8,6 +8,7 @@
 // writing the file itself throws (SettingsError).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,8 +59,13 @@ class ProfileFile {
 // beyond ASCII; its files' bytes are taken as UTF-8, the likeliest.
 TextEncoding SettingsTextEncoding();
 
-// Reads an existing settings file; throws SettingsError ("Cannot read : ...")
-// when it is missing or cannot be read. Never creates or changes it.
+// Ten short keys make a settings file; a larger file is none, and reading on
+// would only fill memory (a device such as /dev/zero never ends).
+constexpr std::size_t kMaxSettingsFileBytes = 4 << 20;
+
+// Reads an existing settings file; throws SettingsError naming the file and
+// the reason when it is missing, cannot be read, is no regular file or is
+// larger than kMaxSettingsFileBytes. Never creates or changes it.
 ProfileFile ReadProfileFile(const std::string& path);
 
 }  // namespace tarnimex

@@ -10,6 +10,7 @@
 #include "platform/path_names.h"
 #include "platform/safe_file.h"
 #include "settings/file_date.h"
+#include "settings/profile_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -110,7 +111,8 @@ std::string GetWritableFileName(const std::string& name) {
     const std::string copy = folder + std::string(FileNamePart(name));
     if (fs::is_regular_file(PathFromUtf8(name), ec) && GetFileDate(name) > GetFileDate(copy)) {
         // Through a temporary file, so a failed copy never leaves half a settings file.
-        const std::optional<std::string> bytes = ReadFileBytes(name);
+        std::string reason;
+        const std::optional<std::string> bytes = ReadFileBytes(name, kMaxSettingsFileBytes, reason);
         bool copied = false;
         if (bytes) {
             try {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/display.h"
 #include "ui/chart_command.h"
@@ -57,19 +58,7 @@ bool ChoosePlatform(int argc, char** argv) {
     return exports;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (Given(argc, argv, "--help")) return Answer(kUsage);
-    if (Given(argc, argv, "--version")) return Answer("tarnimex " TARNIMEX_VERSION_TEXT "\n");
-    if (!ChoosePlatform(argc, argv)) {
-        std::fputs(
-            "tarnimex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
-            "is set).\ntarnimex-convert converts logs and tarnimex --chart FILE.csv --export "
-            "FILE.png draws a chart without one.\n",
-            stderr);
-        return 1;
-    }
+int Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
@@ -93,4 +82,26 @@ int main(int argc, char** argv) {
     // window manager activates a new window by itself.
     FormMain.activateWindow();
     return application.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (Given(argc, argv, "--help")) return Answer(kUsage);
+    if (Given(argc, argv, "--version")) return Answer("tarnimex " TARNIMEX_VERSION_TEXT "\n");
+    if (!ChoosePlatform(argc, argv)) {
+        std::fputs(
+            "tarnimex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+            "is set).\ntarnimex-convert converts logs and tarnimex --chart FILE.csv --export "
+            "FILE.png draws a chart without one.\n",
+            stderr);
+        return 1;
+    }
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // No window can be trusted to show it any more.
+        std::fputs("tarnimex: out of memory\n", stderr);
+        return 1;
+    }
 }

@@ -66,17 +66,17 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\",\"reports\":8,\"rows\":8,\"mean\":-1.2642857142857138,\"stddev\":"
             "34.885657248110626,\"median\":0.2,\"p95\":42.26499999999996,\"p99\":56.65299999999997,"
             "\"min\":-70,"
-            "\"min_time\":\"2023/07/05 12:00:02.000\",\"max\":60.25,\"max_time\":\"2023/07/05 "
-            "12:00:01.000\",\"alarm_stretches\":1,\"alarm_total_s\":1,\"alarm_longest_s\":1,"
+            "\"min_time\":\"2023-07-05T12:00:02Z\",\"max\":60.25,\"max_time\":"
+            "\"2023-07-05T12:00:01Z\",\"alarm_stretches\":1,\"alarm_total_s\":1,\"alarm_longest_"
+            "s\":1,"
             "\"gaps\":2,\"gap_total_s\":4,\"gap_longest_s\":3,\"backward_steps\":1,"
             "\"unreadable_times\":1,\"unreadable_delays\":1,\"lines\":9,"
             "\"frames\":{\"ubx\":1,\"sirf\":0,\"mtk\":0},"
             "\"damaged_frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":1},\"delays\":7,"
-            "\"usual_step_s\":1,\"alarm_list\":[{\"start\":\"2023/07/05 12:00:01.000\","
-            "\"end\":\"2023/07/05 12:00:02.000\",\"peak\":-70}],\"gap_list\":[{\"start\":"
-            "\"2023/07/05 12:00:03.000\",\"end\":\"2023/07/05 "
-            "12:00:07.000\"},{\"start\":\"2023/07/05 12:00:06.500\",\"end\":\"2023/07/05 "
-            "12:00:08.500\"}],"
+            "\"usual_step_s\":1,\"alarm_list\":[{\"start\":\"2023-07-05T12:00:01Z\","
+            "\"end\":\"2023-07-05T12:00:02Z\",\"peak\":-70}],\"gap_list\":[{\"start\":"
+            "\"2023-07-05T12:00:03Z\",\"end\":\"2023-07-05T12:00:07Z\"},{\"start\":"
+            "\"2023-07-05T12:00:06.5Z\",\"end\":\"2023-07-05T12:00:08.5Z\"}],"
             "\"gap_list_complete\":true}\n"
             "{\"log\":\"" +
             InJson(none) +
@@ -91,6 +91,13 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\"gap_list\":[],\"gap_list_complete\":true}\n");
     EXPECT_EQ(err_, "tarnimex-convert: warning: " + a +
                         ": 1 report date-time and 1 delay could not be read and count as 0\n");
+    // Scripts read it on any machine: neither the regional format nor the CSV's
+    // decimals change it.
+    const std::string json = out_;
+    ASSERT_EQ(
+        Run({"--date-sep=.", "--time-sep=.", "--decimals=0", "--quiet", "--summary=json", a, none}),
+        3);
+    EXPECT_EQ(out_, json);
 }
 
 TEST_F(Summary, TextBlockAfterTheStatusLines) {

@@ -68,7 +68,7 @@ TEST_F(Cli, StatusLinesAndTheCsv) {
 TEST_F(Cli, ArgumentsAreJoinedAsOneList) {
     const std::string a = Log("a.nmea", kReport);
     const std::string b = Log("b.nmea", kReport);
-    EXPECT_EQ(Run({"--quiet", a + ";" + b, "", "--", "--not-an-option"}), 1);
+    EXPECT_EQ(Run({"--quiet", a + ";;" + b, "--", "--not-an-option"}), 1);
     EXPECT_TRUE(fs::exists(dir_ / "a.csv"));
     EXPECT_TRUE(fs::exists(dir_ / "b.csv"));
     EXPECT_EQ(
@@ -91,6 +91,14 @@ TEST_F(Cli, Options) {
                   "2023.07.05 12:34:57.7,2023.07.05 12:34:56.7,1\r\n");
     EXPECT_EQ(Run({"--key", "$PABC", "--key", "$NONE", log}), 3) << "the last value wins";
     EXPECT_EQ(out_, log + "\nNo effective data.\n");
+    EXPECT_EQ(err_, "");
+    // A zip archive, which is not read: the status stays, standard error says why.
+    const std::string zip = Log("o.zip", std::string("PK\x03\x04\x14\0\0\0", 8) + "day1.nmea");
+    EXPECT_EQ(Run({zip}), 3);
+    EXPECT_EQ(out_, zip + "\nNo effective data.\n");
+    EXPECT_EQ(err_, "tarnimex-convert: warning: " + zip +
+                        " is a zip archive, which is not read; its logs convert with: unzip -p "
+                        "ARCHIVE | tarnimex-convert --output CSV -\n");
 }
 
 TEST_F(Cli, SettingsFileAndOptionsThatWin) {
@@ -111,8 +119,24 @@ TEST_F(Cli, SettingsFileAndOptionsThatWin) {
                   "RMC time,UTC time,Time error,Count,Max,Min\r\n"
                   "2023/07/05 12:34:56,2023/07/05 12:33:56,60,A,1,60,60\r\n");
     EXPECT_EQ(ReadFile(ini), before) << "reading never changes the settings file";
-    EXPECT_EQ(Run({"--settings", (dir_ / "missing.ini").string(), log}), 2);
+    // Settings files that cannot be taken: the file and the reason.
+    const std::string nul =
+        Log("nul.ini", "[Option]\r\nKeyText=$PKEY\r\nSecKeyText=\r\nSymbolOfAlarm=A" +
+                           std::string(1, '\0') + "B\r\n");
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {(dir_ / "missing.ini").string(), "\". No such file or directory\n"},
+        {dir_.string(), "\". Not a regular file\n"},
+#ifndef _WIN32
+        {"/dev/zero", "\". Not a regular file\n"},  // endless: it must not fill memory
+#endif
+        {nul, "\" holds a control character such as a tab, a line break or NUL\n"},
+    };
+    for (const auto& [file, why] : refused) {
+        EXPECT_EQ(Run({"--settings", file, log}), 2);
+        EXPECT_NE(err_.find(file + why), std::string::npos) << err_;
+    }
     EXPECT_FALSE(fs::exists(dir_ / "missing.ini"));
+    EXPECT_EQ(Run({"--quiet", "--settings", nul, "--alarm-symbol=B", log}), 0) << "the option wins";
 }
 
 TEST_F(Cli, UsageErrors) {
@@ -131,6 +155,13 @@ TEST_F(Cli, UsageErrors) {
         {"--decimal-sep", "5", "x"},
         {"--date-sep", "\t", "x"},
         {"--decimal-sep", "\xE2\x80", "x"},
+        // An empty LOG, as an unset variable gives, would be skipped silently.
+        {""},
+        {"x", ""},
+        {"--output=", "x"},
+        // The alarm symbol lands in the CSV's cells.
+        {"--alarm-symbol", std::string("A\0B", 3), "x"},
+        {"--alarm-symbol", "!\n!", "x"},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(Run(args), 2) << (args.empty() ? "" : args[0]);

@@ -56,11 +56,19 @@ class CompressedLog : public test::ScratchFolderTest {
             const std::string two =
                 Compress(packing, plain.substr(0, half)) + Compress(packing, plain.substr(half));
             EXPECT_EQ(Convert(Log(name, two)), expected) << "concatenated streams";
-            if (packing == test::Packing::Xz) {
-                const std::string padded = Compress(packing, plain.substr(0, half)) +
-                                           std::string(4, '\0') +
-                                           Compress(packing, plain.substr(half));
-                EXPECT_EQ(Convert(Log(name, padded)), expected) << "stream padding";
+            // What the format allows around its streams: xz's padding between
+            // them, zstd's skippable frames anywhere (magic 0x184D2A50 to 5F, then
+            // a 32-bit length), as the zstd tool reads them.
+            const std::string skippable[] = {std::string("\x5F\x2A\x4D\x18\x02\0\0\0ab", 10),
+                                             std::string("\x50\x2A\x4D\x18\0\0\0\0", 8)};
+            const std::string before = packing == test::Packing::Zstd ? skippable[0] : "";
+            const std::string between = packing == test::Packing::Xz     ? std::string(4, '\0')
+                                        : packing == test::Packing::Zstd ? skippable[1]
+                                                                         : "";
+            if (!between.empty()) {
+                const std::string padded = before + Compress(packing, plain.substr(0, half)) +
+                                           between + Compress(packing, plain.substr(half));
+                EXPECT_EQ(Convert(Log(name, padded)), expected) << "padding, skippable frames";
             }
             fs::remove(dir_ / name);
         }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "fake_window.h"
 #include "settings/converter_settings.h"
@@ -180,6 +181,24 @@ TEST_F(OptionsTest, FailuresChangeNothing) {
     std::filesystem::create_directory(IniFileName);
     SaveOptions(window, {});
     EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
+
+    // Nor one too large to be a settings file, which is not loaded either; nor
+    // a device that never ends, which must neither hang nor fill memory.
+    const std::string big =
+        "[Option]\r\nKeyText=$BIG\r\n" + std::string(kMaxSettingsFileBytes, ';');
+    IniFileName = folder / "big.ini";
+    WriteBytes(IniFileName, big);
+    std::vector<std::string> files = {IniFileName};
+#ifndef _WIN32
+    files.push_back("/dev/zero");
+#endif
+    for (const std::string& file : files) {
+        IniFileName = file;
+        LoadOptions(window, {});
+        EXPECT_EQ(window.edits[HostField::Key], "typed") << file;
+        SaveOptions(window, {});
+    }
+    EXPECT_EQ(ReadBytes(folder / "big.ini"), big);
 }
 
 TEST_F(OptionsTest, ConverterReadsTheFileAsTheWindowWouldWithoutTouchingIt) {

@@ -51,7 +51,7 @@ class SettingsFaults : public ::testing::Test {
 TEST_F(SettingsFaults, DamagedAndHugeFilesLoadAndSave) {
     const std::string garbage = Garbage(64 << 10);
     std::string big = "[Big]\r\n";
-    while (big.size() < (10u << 20))
+    while (big.size() < kMaxSettingsFileBytes - 1000)
         big += "Line" + std::to_string(big.size()) + "=" + std::string(50, 'x') + "\r\n";
     const std::string longValue = "Other=" + std::string(5000, 'o') + "\r\n";
     // Legend: the file; the key box after the load; byte strings the saved file
@@ -69,7 +69,7 @@ TEST_F(SettingsFaults, DamagedAndHugeFilesLoadAndSave) {
          "$GNTXT",
          {"\xFF\xFE" + Utf16Bytes("; mine\r\n[Option]\r\n"), Utf16Bytes("Other=1") + "x"}},
         {"UTF-16 that is garbage", "\xFF\xFE" + garbage, "$GPTXT", {"\xFF\xFE" + garbage}},
-        {"10 MB", big + "[Option]\r\nKeyText=$GNTXT\r\n", "$GNTXT", {big}},
+        {"just below the size limit", big + "[Option]\r\nKeyText=$GNTXT\r\n", "$GNTXT", {big}},
         {"values of 5,000 characters",
          "[Option]\r\nKeyText=" + std::string(5000, 'k') + "\r\n" + longValue,
          std::string(2047, 'k'),
