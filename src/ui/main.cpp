@@ -5,10 +5,12 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include "platform/console.h"
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
 
 int main(int argc, char** argv) {
+    tarnimex::RemoveTemporaryFilesOnTermination();
     QApplication application(argc, argv);
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
