@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every worker has a converter of its own (the reader's state is per
 // converter); the abort flag is the process's one, so Ctrl-C stops them all,
-// each leaving its log's CSV unwritten and earlier CSVs in place.
+// each leaving its log's CSV unwritten and earlier CSVs in place. A log that
+// cannot be read ends the run; a CSV that cannot be written, only its log.
 #include "cli_batch.h"
 
 #include <condition_variable>
@@ -49,21 +50,27 @@ class LogHost : public CliHost {
     std::string last_;
 };
 
-// Converts one log; throws IoError when the run must end.
+// Converts one log; a CSV that cannot be written fails only its log. Throws
+// IoError when the run must end (a log that cannot be read).
 Outcome ConvertOne(const BatchLog& log, Converter& converter, LogHost& host) {
     if (!log.refusal.empty()) {
         host.SetStatus("Error!");
         host.ShowError("Can not Convert: " + log.name, log.refusal);
         return Outcome::Failed;
     }
-    if (!log.folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
-        if (ec) throw IoError("Cannot create folder \"" + log.folder + "\". " + ec.message());
+    try {
+        if (!log.folder.empty()) {
+            std::error_code ec;
+            std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
+            if (ec) throw CsvError("Cannot create folder \"" + log.folder + "\". " + ec.message());
+        }
+        const std::int64_t failedBefore = converter.FailedEntries();
+        converter.ConvertFile(log.name, log.csv);
+        if (converter.FailedEntries() > failedBefore) return Outcome::Failed;
+    } catch (const CsvError& e) {
+        host.ShowError(e.what(), "");
+        return Outcome::Failed;
     }
-    const std::int64_t failedBefore = converter.FailedEntries();
-    converter.ConvertFile(log.name, log.csv);
-    if (converter.FailedEntries() > failedBefore) return Outcome::Failed;
     if (host.Last() == "No effective data.") return Outcome::NoData;
     if (host.Last().starts_with("Completed:")) return Outcome::Converted;
     return Outcome::Stopped;

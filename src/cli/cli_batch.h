@@ -40,7 +40,7 @@ struct BatchTotals {
     int converted = 0;
     int noData = 0;
     int failed = 0;
-    bool runEnded = false;  // a CSV could not be written or a log read
+    bool runEnded = false;  // a log could not be read
 };
 
 // Status lines go to status, errors to err.

@@ -19,14 +19,18 @@ namespace fs = std::filesystem;
 
 constexpr const char* kNotLogs[] = {"*.csv", "*.ini"};
 
+// A hidden file (a name that begins with ".", such as the new file of a CSV
+// being written) only when a glob that begins with "." asks for it, as in a shell.
 bool Included(const std::string& fileName, const std::vector<std::string>& includes) {
+    const bool hidden = fileName.starts_with('.');
     if (includes.empty()) {
-        return std::none_of(std::begin(kNotLogs), std::end(kNotLogs), [&](const char* glob) {
-            return MatchesWildcard(glob, fileName, true);
-        });
+        return !hidden &&
+               std::none_of(std::begin(kNotLogs), std::end(kNotLogs), [&](const char* glob) {
+                   return MatchesWildcard(glob, fileName, true);
+               });
     }
     return std::any_of(includes.begin(), includes.end(), [&](const std::string& glob) {
-        return MatchesWildcard(glob, fileName, false);
+        return (!hidden || glob.starts_with('.')) && MatchesWildcard(glob, fileName, false);
     });
 }
 

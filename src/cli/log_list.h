@@ -25,7 +25,8 @@ struct LogList {
 };
 
 // includes: globs matched against file names; none means every file except
-// *.csv and *.ini (in any letter case).
+// *.csv and *.ini (in any letter case). Hidden files (".name") are left out
+// unless a glob beginning with "." names them.
 LogList ListLogs(const std::vector<std::string>& args, bool recursive,
                  const std::vector<std::string>& includes);
 

@@ -19,6 +19,7 @@ void OnInterrupt() {
 
 int main(int argc, char** argv) {
     static_assert(std::atomic<bool>::is_always_lock_free);
+    tarnimex::RemoveTemporaryFilesOnTermination();
     tarnimex::CatchInterrupt(OnInterrupt);
     tarnimex::UseBinaryStandardStreams();
     std::ios::sync_with_stdio(false);

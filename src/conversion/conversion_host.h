@@ -58,11 +58,19 @@ class ConversionHost {
 // cleared when a run starts, tested before each log and each line.
 extern std::atomic<bool> AbortRequested;
 
-// A file error that ends the whole run: the CSV could not be written, or the
-// log could not be read. The message names the path and the system's reason.
+// A file error that ends the whole run (on the command line, only a log that
+// cannot be read does): the CSV could not be written, or the log could not be
+// read. The message names the path and the system's reason.
 class IoError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// The log was read, but its CSV could not be written: a host may let the run
+// go on with the next log.
+class CsvError : public IoError {
+  public:
+    using IoError::IoError;
 };
 
 }  // namespace tarnimex

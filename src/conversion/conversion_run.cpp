@@ -419,9 +419,13 @@ bool Converter::OpenLog(const std::string& name, const std::string& csvName) {
         return false;
     }
     if (!fromStandardInput && SameFile(csvName, name)) {
-        // The output would overwrite the log it is made from.
+        // The output would overwrite the log it is made from: by its name, or
+        // as a second name of it (a link, --output naming the log).
         reader_.Close();
-        Refuse(name, "The log has the extension .csv; its output would overwrite it.");
+        Refuse(name,
+               csvName == name && CsvFileName(name) == name
+                   ? "The log has the extension .csv; its output would overwrite it."
+                   : "Its CSV \"" + csvName + "\" is the log itself; it would be overwritten.");
         return false;
     }
     return true;

@@ -26,7 +26,7 @@ class StandardOutput : public CsvOutput {
         }
     }
     [[noreturn]] void Fail() override {
-        throw IoError("Cannot write standard output. " + LibraryReason(errno != 0 ? errno : EIO));
+        throw CsvError("Cannot write standard output. " + LibraryReason(errno != 0 ? errno : EIO));
     }
 
   private:
@@ -42,8 +42,8 @@ std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path) {
 
 namespace {
 
-[[noreturn]] void ThrowIoError(const FileError& error) {
-    throw IoError("Cannot create file \"" + error.Name() + "\". " + error.Reason());
+[[noreturn]] void ThrowCsvError(const FileError& error) {
+    throw CsvError("Cannot create file \"" + error.Name() + "\". " + error.Reason());
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ namespace {
 SafeFile AtomicFile::Create(std::string path) try {
     return SafeFile(std::move(path), Durability::kCached);
 } catch (const FileError& error) {
-    ThrowIoError(error);
+    ThrowCsvError(error);
 }
 
 AtomicFile::AtomicFile(std::string path) : file_(Create(std::move(path))) {}
@@ -61,11 +61,11 @@ bool AtomicFile::Write(std::string_view bytes) {
 }
 
 void AtomicFile::Fail() try { file_.ThrowError(); } catch (const FileError& error) {
-    ThrowIoError(error);
+    ThrowCsvError(error);
 }
 
 void AtomicFile::Commit() try { file_.Commit(); } catch (const FileError& error) {
-    ThrowIoError(error);
+    ThrowCsvError(error);
 }
 
 }  // namespace tarnimex

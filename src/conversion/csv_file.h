@@ -15,9 +15,9 @@ class CsvOutput {
   public:
     virtual ~CsvOutput() = default;
     virtual bool Write(std::string_view bytes) = 0;
-    // Makes the whole CSV appear; throws IoError.
+    // Makes the whole CSV appear; throws CsvError.
     virtual void Commit() = 0;
-    // Throws IoError for the error met by Write.
+    // Throws CsvError for the error met by Write.
     [[noreturn]] virtual void Fail() = 0;
 };
 
@@ -27,11 +27,11 @@ std::unique_ptr<CsvOutput> OpenCsvOutput(const std::string& path);
 // A CSV can be made again from its log, so it is not synced before the rename.
 class AtomicFile : public CsvOutput {
   public:
-    // Creates the new file; throws IoError naming path on failure.
+    // Creates the new file; throws CsvError naming path on failure.
     explicit AtomicFile(std::string path);
 
     bool Write(std::string_view bytes) override;
-    // Replaces the target with the new file; throws IoError.
+    // Replaces the target with the new file; throws CsvError.
     void Commit() override;
     [[noreturn]] void Fail() override;
 

@@ -4,6 +4,8 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "platform/safe_file.h"
+
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h, which it needs.
@@ -15,6 +17,7 @@
 
 #include "platform/path_names.h"
 #else
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -43,6 +46,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return TRUE;
 }
 
+BOOL WINAPI OnConsoleEnd(DWORD event) {
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        RemoveTemporaryFiles();
+    return FALSE;  // the next handler, or the system, ends the program
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int, char**) {
@@ -58,6 +67,10 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 void CatchInterrupt(void (*onInterrupt)()) {
     interruptHandler = onInterrupt;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void RemoveTemporaryFilesOnTermination() {
+    SetConsoleCtrlHandler(OnConsoleEnd, TRUE);
 }
 
 bool PrepareLiveConsole() {
@@ -88,10 +101,30 @@ extern "C" void OnSignal(int) {
     interruptHandler();
 }
 
+extern "C" void OnTermination(int signal) {
+    RemoveTemporaryFiles();
+    // Blocked until this handler returns, then deadly.
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigaction(signal, &standard, nullptr);
+    raise(signal);
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void RemoveTemporaryFilesOnTermination() {
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction action {};
+        if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+        action.sa_handler = OnTermination;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 void CatchInterrupt(void (*onInterrupt)()) {

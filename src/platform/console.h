@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a command-line program needs of its console: its arguments as UTF-8,
-// Ctrl-C, whether a status line can be rewritten in place, and the width.
+// Ctrl-C, termination signals, whether a status line can be rewritten in place, and the width.
 #pragma once
 
 #include <string>
@@ -15,6 +15,13 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // Ctrl-C (and Ctrl-Break on Windows) calls onInterrupt, from a signal handler
 // or the console's own thread, instead of ending the program.
 void CatchInterrupt(void (*onInterrupt)());
+
+// SIGTERM, SIGHUP and SIGINT (on Windows: the console closed, a log-off, a
+// shut-down) remove the new files of unfinished writes, then end the program
+// as they would have, so that its caller sees the signal. A signal the program
+// was started to ignore (nohup) stays ignored; CatchInterrupt, called after,
+// takes Ctrl-C over.
+void RemoveTemporaryFilesOnTermination();
 
 // Whether standard output is a console that takes "\r" and the "erase to the
 // end of line" sequence; on Windows this turns the console's VT mode on, and

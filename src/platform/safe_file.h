@@ -4,7 +4,10 @@
 // only when complete does it replace the target, by a rename. A failed write
 // therefore leaves no half-written file and keeps any earlier one. A target its
 // owner protected is refused, not replaced; a symbolic link keeps naming the
-// file it names; the new file keeps the old one's permissions.
+// file it names; the new file keeps the old one's permissions, and its owner
+// and group where the process may set them. A device or a pipe (/dev/null, a
+// FIFO; NUL or \\.\pipe\ on Windows) is no file to replace: it gets the bytes
+// in place, all at once on Commit.
 #pragma once
 
 #include <stdexcept>
@@ -63,15 +66,27 @@ class SafeFile {
   private:
     void Close();
 
+    bool Put(std::string_view bytes);  // to file_
+    void OpenInPlace();
+    void HoldTemp();
+
     std::string name_;
     std::string target_;  // name_, or the file its symbolic link names
-    std::string temp_;
+    std::string temp_;    // empty when the target is written in place
+    std::string held_;    // the bytes for a device or pipe, until Commit
+    bool inPlace_ = false;
     Durability durability_;
     FileHandle file_ = kNoFile;
     int error_ = 0;
+    int tempSlot_ = -1;  // where RemoveTemporaryFiles finds temp_
 };
 
 // Gives the file exactly these bytes or leaves it as it was; throws FileError.
 void WriteFileAtomically(const std::string& name, std::string_view bytes, Durability durability);
+
+// Removes the new files of the SafeFiles not yet committed, for a program that
+// is being ended by a signal: async-signal-safe, no locks, no allocation (on
+// POSIX).
+void RemoveTemporaryFiles();
 
 }  // namespace tarnimex

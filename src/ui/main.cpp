@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/console.h"
 #include "platform/display.h"
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
+    tarnimex::RemoveTemporaryFilesOnTermination();
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

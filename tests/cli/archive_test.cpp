@@ -48,7 +48,7 @@ class Archive : public test::ScratchFolderTest {
         return (dir_ / name).string();
     }
     // A tree of mixed content with a link loop (not on Windows, where links
-    // need a privilege): 3 logs, one compressed.
+    // need a privilege): 4 logs, one compressed, and 2 hidden files.
     void Tree() {
         Put("t/a/x.nmea", kReport);
         Put("t/a/b/y.log", kReport);
@@ -56,6 +56,9 @@ class Archive : public test::ScratchFolderTest {
         Put("t/top.log", kReport);
         Put("t/notes.ini", "[Option]\n");
         Put("t/old.CSV", "earlier");
+        // Hidden: what a killed run's new CSV file looks like, and one asked for by name.
+        Put("t/.top.csv.0123456789abcdef.tmp", kReport);
+        Put("t/.h.log", kReport);
 #ifndef _WIN32
         fs::create_directory_symlink("..", dir_ / "t/a/b/up");
         loop_ = true;
@@ -92,6 +95,7 @@ TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
         {{"--recursive"}, {"t/a/b/y.log", "t/a/x.nmea", "t/c/z.nmea.gz", "t/top.log"}},
         {{"--recursive", "--include=*.log", "--include", "*.gz"},
          {"t/a/b/y.log", "t/c/z.nmea.gz", "t/top.log"}},
+        {{"--include=.*.log"}, {"t/.h.log"}},
     };
     for (const auto& c : cases) {
         for (const char* jobs : {"--jobs=1", "--jobs=3"}) {
@@ -108,12 +112,13 @@ TEST_F(Archive, FoldersAreListedSortedAndFiltered) {
                             " converted, 0 without data, 0 failed; 0.0 MB in T s\n";
             }
             EXPECT_EQ(out_, expected);
-            const bool descends = loop_ && c.options.size() > 0;
+            const bool descends = loop_ && !c.options.empty() && c.options[0] == "--recursive";
             EXPECT_EQ(err_, descends ? "Not followed, a link back into a folder being listed: " +
                                            T("t/a/b/up") + "\n"
                                      : "");
             for (const auto& log : c.logs) {
-                const fs::path csv = dir_ / log.substr(0, log.find('.')).append(".csv");
+                const fs::path csv =
+                    dir_ / log.substr(0, log.find('.', log.rfind('/') + 2)).append(".csv");
                 EXPECT_EQ(ReadFile(csv), Csv()) << csv;
                 fs::remove(csv);
             }

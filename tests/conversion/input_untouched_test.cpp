@@ -71,19 +71,20 @@ constexpr bool kNamesIgnoreCase = false;
 #endif
 
 TEST_F(InputUntouched, ALogThatIsItsOwnCsvIsRefused) {
-    // Legend: how the log and its CSV's name are made; whether the log is
-    // refused ("Can not Convert: ") or converted beside itself.
+    // Legend: how the log and its CSV's name are made; the reason when the log
+    // is refused ("Can not Convert: "), none when converted beside itself.
+    const std::string itself = "\" is the log itself; it would be overwritten.";
     const struct {
         const char* legend;
         std::function<fs::path(const fs::path& dir)> make;  // returns the log's name
-        bool refused;
+        std::string refusal;
     } cases[] = {
         {"a log named .csv",
          [](const fs::path& dir) {
              WriteFile(dir / "self.csv", kReport);
              return dir / "self.csv";
          },
-         true},
+         "The log has the extension .csv; its output would overwrite it."},
 #ifndef _WIN32  // symbolic links need a privilege on Windows
         {"a log that is a symbolic link to its CSV's name",
          [](const fs::path& dir) {
@@ -91,7 +92,7 @@ TEST_F(InputUntouched, ALogThatIsItsOwnCsvIsRefused) {
              fs::create_symlink(dir / "link.csv", dir / "link.nmea");
              return dir / "link.nmea";
          },
-         true},
+         "Its CSV \"" + (dir_ / "link.csv").string() + itself},
 #endif
         {"a log whose CSV's name is a second name of it",
          [](const fs::path& dir) {
@@ -99,13 +100,13 @@ TEST_F(InputUntouched, ALogThatIsItsOwnCsvIsRefused) {
              fs::create_hard_link(dir / "hard.nmea", dir / "hard.csv");
              return dir / "hard.nmea";
          },
-         true},
+         "Its CSV \"" + (dir_ / "hard.csv").string() + itself},
         {"a log named .CSV is its .csv only where names ignore case",
          [](const fs::path& dir) {
              WriteFile(dir / "upper.CSV", kReport);
              return dir / "upper.CSV";
          },
-         kNamesIgnoreCase},
+         kNamesIgnoreCase ? "Its CSV \"" + (dir_ / "upper.csv").string() + itself : ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -118,8 +119,9 @@ TEST_F(InputUntouched, ALogThatIsItsOwnCsvIsRefused) {
         converter.ConvertFiles(log.string() + ";" + next);
         EXPECT_EQ(ReadFile(log), kReport);
         EXPECT_TRUE(fs::exists(dir_ / "next.csv")) << "the run goes on";
-        if (c.refused) {
+        if (!c.refusal.empty()) {
             EXPECT_EQ(host.errors, std::vector<std::string>{"Can not Convert: " + log.string()});
+            EXPECT_EQ(host.details, std::vector<std::string>{c.refusal});
             EXPECT_EQ(converter.FailedEntries(), 1);
         } else {
             EXPECT_TRUE(host.errors.empty());

@@ -139,6 +139,12 @@ class ChildProgram {
     // What Ctrl-C in its console does: SIGINT; on Windows a console event
     // (see Interrupt below). Whether the interrupt could be sent.
     bool Interrupt();
+#ifndef _WIN32
+    // Whether the signal could be sent.
+    bool Signal(int number) {
+        return Started() && kill(child_, number) == 0;
+    }
+#endif
     // The program's exit status once it has ended; minus the signal's number
     // when a signal ended it.
     int Wait();
@@ -267,7 +273,7 @@ inline void ChildProgram::CloseOutput() {
 }
 
 inline bool ChildProgram::Interrupt() {
-    return Started() && kill(child_, SIGINT) == 0;
+    return Signal(SIGINT);
 }
 
 inline int ChildProgram::Wait() {
