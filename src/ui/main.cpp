@@ -5,10 +5,13 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include "platform/console.h"
 #include "ui/chart_command.h"
 #include "ui/form_main.h"
 
 int main(int argc, char** argv) {
+    // Qt's warnings go to standard error, which must not be a CSV.
+    tarnimex::OpenStandardDescriptors();
     QApplication application(argc, argv);
     QApplication::setApplicationName("tarnimex");
     QApplication::setDesktopFileName("tarnimex");
