@@ -18,11 +18,16 @@ void OnInterrupt() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool outputClosed = tarnimex::OpenStandardDescriptors();
     static_assert(std::atomic<bool>::is_always_lock_free);
     tarnimex::RemoveTemporaryFilesOnTermination();
     tarnimex::CatchInterrupt(OnInterrupt);
     tarnimex::UseBinaryStandardStreams();
     std::ios::sync_with_stdio(false);
+    // Output to a standard output that was closed is lost, as before: the
+    // answer to --help or --version fails. (After the line above, which
+    // clears the stream's state.)
+    if (outputClosed) std::cout.setstate(std::ios::badbit);
     try {
         return tarnimex::RunCli(tarnimex::CommandLineArguments(argc, argv), std::cout, std::cerr,
                                 tarnimex::PrepareLiveConsole());

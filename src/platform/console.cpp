@@ -17,9 +17,12 @@
 
 #include "platform/path_names.h"
 #else
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace tarnimex {
@@ -86,6 +89,12 @@ void UseBinaryStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+// The C library keeps 0 to 2 for the standard streams whether or not they are
+// open, and files are written through handles: nothing can take their place.
+bool OpenStandardDescriptors() {
+    return false;
+}
+
 int ConsoleColumns() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
@@ -140,6 +149,18 @@ bool PrepareLiveConsole() {
 }
 
 void UseBinaryStandardStreams() {}
+
+bool OpenStandardDescriptors() {
+    bool outputClosed = false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open takes the lowest free number: this one, as those below are open.
+        // Without /dev/null no output would be safe: the program stops here.
+        if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) std::abort();
+        outputClosed = outputClosed || fd == STDOUT_FILENO;
+    }
+    return outputClosed;
+}
 
 int ConsoleColumns() {
     winsize size{};

@@ -32,6 +32,13 @@ bool PrepareLiveConsole();
 // a CSV written to one); Windows would otherwise translate line ends.
 void UseBinaryStandardStreams();
 
+// Descriptors 0, 1 and 2 open, on /dev/null where one was closed (a program
+// started with ">&-", as some schedulers do): a file opened later would
+// otherwise take its number, and what goes to standard output or error would
+// land in that file. To be called before anything is opened. Returns whether
+// standard output was closed.
+bool OpenStandardDescriptors();
+
 // Columns of the console, or of $COLUMNS, or 0 when neither tells.
 int ConsoleColumns();
 

@@ -88,6 +88,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Qt's warnings go to standard error, which must not be a CSV.
+    tarnimex::OpenStandardDescriptors();
     if (Given(argc, argv, "--help")) return Answer(kUsage);
     if (Given(argc, argv, "--version")) return Answer("tarnimex " TARNIMEX_VERSION_TEXT "\n");
     if (!ChoosePlatform(argc, argv)) {
