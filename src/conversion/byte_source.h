@@ -18,6 +18,13 @@ namespace tarnimex {
 // Throws IoError for a read of path that failed with the system's error.
 [[noreturn]] void ThrowReadError(const std::string& path, int error);
 
+// Up to size bytes of file, as fread reads them, but read on where a signal
+// interrupted the read, unless it was one that asked for an abort
+// (AbortRequested; Ctrl-C while a pipe sends nothing): then what there is.
+// Throws IoError naming path when the read fails.
+std::size_t ReadBlock(std::FILE* file, unsigned char* into, std::size_t size,
+                      const std::string& path);
+
 class ByteSource {
   public:
     virtual ~ByteSource() = default;

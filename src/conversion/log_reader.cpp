@@ -131,7 +131,9 @@ std::int64_t LogReader::BytesReadAt(std::int64_t consumed, std::int64_t availabl
 
 bool LogReader::Refill() {
     FlushSpan();
-    if (!source_) return false;
+    // Tested here, not only between lines: a log without line ends would
+    // otherwise be read to its end first.
+    if (!source_ || (stopsOnAbort_ && AbortRequested.load(std::memory_order_relaxed))) return false;
     const std::span<const unsigned char> block = source_->Next(blockSize_);
     const std::size_t n = block.size();
     data_ = block.data();

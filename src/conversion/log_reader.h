@@ -76,8 +76,13 @@ class LogReader {
     // The next line: never empty, without its CR or LF. At the end of input an
     // empty view, with EndOfLog set. The view lives until the next call.
     // Throws IoError when the file cannot be read, DamagedLog when its
-    // compressed data do not decode.
+    // compressed data do not decode. An abort (AbortRequested) ends the input
+    // at the next block, whatever the log holds; the caller, which tests the
+    // flag too, then drops what it read.
     std::string_view ReadLogLine();
+    // From now on an abort does not end the input: for figures that are
+    // wanted after an abort too.
+    void ReadOnAfterAbort() { stopsOnAbort_ = false; }
 
     // Passes over up to maxLines whole lines that cannot hold key, as that many
     // ReadLogLine calls would, and returns how many it passed. Only plain text
@@ -143,6 +148,7 @@ class LogReader {
     std::uint8_t fletcherB_ = 0;
     bool checksumError_ = false;
     bool endOfLog_ = true;
+    bool stopsOnAbort_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
     std::int64_t inputConsumed_ = -1;  // of a compressed log, else -1

@@ -16,6 +16,7 @@
 #include "platform/path_names.h"
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -105,7 +106,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 void CatchInterrupt(void (*onInterrupt)()) {
     interruptHandler = onInterrupt;
-    std::signal(SIGINT, OnSignal);
+    // Without SA_RESTART, so that a read waiting on a pipe returns.
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
     // A reader of the status lines that goes away must not end the program:
     // a write to the closed pipe just fails.
     std::signal(SIGPIPE, SIG_IGN);
