@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,6 +84,11 @@ class LogReader {
     // From now on an abort does not end the input: for figures that are
     // wanted after an abort too.
     void ReadOnAfterAbort() { stopsOnAbort_ = false; }
+
+    // Until Close, onLongLine is called, between two blocks, each time a call
+    // of ReadLogLine has passed over another everyBytes without a line end (a
+    // log without line ends is one such call).
+    void WatchLongLines(std::int64_t everyBytes, std::function<void()> onLongLine);
 
     // Passes over up to maxLines whole lines that cannot hold key, as that many
     // ReadLogLine calls would, and returns how many it passed. Only plain text
@@ -153,6 +159,12 @@ class LogReader {
     std::int64_t logFileSize_ = 0;
     std::int64_t inputConsumed_ = -1;  // of a compressed log, else -1
     FrameCounts frames_;
+
+    // Beyond any log, never reached.
+    static constexpr std::int64_t kNoLongLines = std::int64_t{1} << 62;
+    std::function<void()> onLongLine_;
+    std::int64_t longLineBytes_ = kNoLongLines;
+    std::int64_t longLineMark_ = kNoLongLines;  // the position at which it is called next
 
     // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;
