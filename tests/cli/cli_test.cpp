@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+
 #include "../support/child_process.h"
 #include "../support/compress.h"
 #include "../support/environment.h"
