@@ -17,6 +17,20 @@ void ThrowReadError(const std::string& path, const std::string& reason) {
     throw IoError("Cannot read file \"" + path + "\". " + reason);
 }
 
+std::size_t ReadBlock(std::FILE* file, unsigned char* into, std::size_t size,
+                      const std::string& path) {
+    std::size_t n = 0;
+    for (;;) {
+        errno = 0;
+        n += std::fread(into + n, 1, size - n, file);
+        if (!std::ferror(file)) return n;
+        const int error = errno != 0 ? errno : EIO;
+        std::clearerr(file);
+        if (error != EINTR) ThrowReadError(path, error);
+        if (AbortRequested.load(std::memory_order_relaxed)) return n;
+    }
+}
+
 FileSource::~FileSource() {
     if (file_ != nullptr) std::fclose(file_);
 }
@@ -27,14 +41,7 @@ std::span<const unsigned char> FileSource::Next(std::size_t maxSize) {
         capacity_ = maxSize;
     }
     unsigned char* buffer = buffer_.get();
-    errno = 0;
-    const std::size_t n = std::fread(buffer, 1, maxSize, file_);
-    if (n < maxSize && std::ferror(file_)) {
-        const int error = errno != 0 ? errno : EIO;
-        std::clearerr(file_);
-        ThrowReadError(path_, error);
-    }
-    return {buffer, n};
+    return {buffer, ReadBlock(file_, buffer, maxSize, path_)};
 }
 
 std::span<const unsigned char> MemorySource::Next(std::size_t maxSize) {

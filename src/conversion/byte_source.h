@@ -20,6 +20,13 @@ namespace tarnimex {
 [[noreturn]] void ThrowReadError(const std::string& path, int error);
 [[noreturn]] void ThrowReadError(const std::string& path, const std::string& reason);
 
+// Up to size bytes of file, as fread reads them, but read on where a signal
+// interrupted the read, unless it was one that asked for an abort
+// (AbortRequested; Ctrl-C while a pipe sends nothing): then what there is.
+// Throws IoError naming path when the read fails.
+std::size_t ReadBlock(std::FILE* file, unsigned char* into, std::size_t size,
+                      const std::string& path);
+
 class ByteSource {
   public:
     virtual ~ByteSource() = default;

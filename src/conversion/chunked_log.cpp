@@ -72,7 +72,9 @@ constexpr std::size_t kRereadBlock = 16 << 10;
         if (passed == 0) {
             const std::string_view line = reader.ReadLogLine();
             if (reader.EndOfLog()) {
-                read.reachedEnd = true;
+                // An abort ends a reader's input too, which is no end of the log.
+                read.cut = AbortRequested.load(std::memory_order_relaxed);
+                read.reachedEnd = !read.cut;
                 break;
             }
             passed = 1;
@@ -283,6 +285,7 @@ ChunkedLog::After ChunkedLog::AfterLine(std::int64_t line) {
     const LinePoint& base = *std::prev(std::upper_bound(
         first, last, target, [](std::int64_t n, const LinePoint& p) { return n < p.lines; }));
     LogReader reader(LogReader::Mode::Fast, kRereadBlock);
+    reader.ReadOnAfterAbort();
     reader.OpenAt(log_.From(base.position), log_.Size(), base.position, base.prevByte);
     for (std::int64_t n = base.lines; n < target; ++n) reader.ReadLogLine();
     const std::int64_t position = reader.Position();

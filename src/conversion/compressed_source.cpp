@@ -11,7 +11,6 @@
 #include <zstd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
@@ -254,17 +253,22 @@ class StreamSource : public ByteSource {
             inputPos_ += n;
             return {output_.data(), n};
         }
-        return {output_.data(), Read(output_.data(), maxSize)};
+        return {output_.data(), ReadBlock(file_, output_.data(), maxSize, path_)};
     }
 
-    // Decodes up to size bytes into out; 0 at the end of the last stream.
+    // Decodes up to size bytes into out; 0 at the end of the last stream, or
+    // on an abort.
     std::size_t Decode(unsigned char* out, std::size_t size) {
         for (;;) {
+            // An abort ends the output: input that makes none (empty streams)
+            // may run long, and a read it cut short is no end of the data.
+            if (AbortRequested.load(std::memory_order_relaxed)) return 0;
             if (inputPos_ == inputEnd_ && !endOfFile_) {
                 if (input_.size() < kInputBlock) input_.resize(kInputBlock);
-                inputEnd_ = Read(input_.data(), input_.size());
+                inputEnd_ = ReadBlock(file_, input_.data(), input_.size(), path_);
                 inputPos_ = 0;
                 endOfFile_ = inputEnd_ == 0;
+                continue;
             }
             const std::size_t available = inputEnd_ - inputPos_;
             if (betweenStreams_) {
@@ -286,17 +290,6 @@ class StreamSource : public ByteSource {
     std::int64_t InputBytesConsumed() const override { return decoder_ ? consumed_ : -1; }
 
   private:
-    std::size_t Read(unsigned char* into, std::size_t size) {
-        errno = 0;
-        const std::size_t n = std::fread(into, 1, size, file_);
-        if (n < size && std::ferror(file_)) {
-            const int error = errno != 0 ? errno : EIO;
-            std::clearerr(file_);
-            ThrowReadError(path_, error);
-        }
-        return n;
-    }
-
     std::FILE* file_;
     std::string path_;
     std::vector<unsigned char> input_;
@@ -453,15 +446,12 @@ std::unique_ptr<ByteSource> OpenLogSource(std::FILE* file, std::string path) {
         }
     } closer{file};
     std::vector<unsigned char> first(kMagicBytes);
-    errno = 0;
-    const std::size_t got = std::fread(first.data(), 1, first.size(), file);
-    if (got < first.size() && std::ferror(file)) {
-        if (file == stdin) ThrowReadError(path, errno != 0 ? errno : EIO);
+    try {
+        first.resize(ReadBlock(file, first.data(), first.size(), path));
+    } catch (const IoError&) {
+        if (file == stdin) throw;
         // A file that cannot be read fails while it is read, as a plain log would.
-        std::clearerr(file);
         first.clear();
-    } else {
-        first.resize(got);
     }
     const Format* format = Recognise({reinterpret_cast<const char*>(first.data()), first.size()});
     closer.file = nullptr;

@@ -55,7 +55,8 @@ class ConversionHost {
 };
 
 // The process's one abort flag: set by Escape, a close request or Ctrl-C,
-// cleared when a run starts, tested before each log and each line.
+// cleared when a run starts, tested before each log, each line and each block
+// read.
 extern std::atomic<bool> AbortRequested;
 
 // A file error that ends the whole run (on the command line, only a log that

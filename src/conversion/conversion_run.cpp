@@ -38,6 +38,9 @@ constexpr double kSecondsPerDay = 86400.0;
 // effect within so many lines, and a run of many thousand lines a second pays
 // next to nothing for them.
 constexpr std::int64_t kProgressLines = 20000;
+// A line without end (binary data, zeros) shows its progress as it is read,
+// every so many bytes, so that it too can be followed and stopped.
+constexpr std::int64_t kProgressBytes = 8 << 20;
 
 // "name ( 25.0%  12/40000Lines)": the percentage with one decimal in the
 // regional separator, at least three characters wide.
@@ -192,7 +195,8 @@ void ShowProgress(ConversionHost& host, const std::string& name, const std::stri
 }
 
 // Reads the open log to its end, or until an abort, and closes it; the
-// progress text and the host's events come every kProgressLines lines.
+// progress text and the host's events come every kProgressLines lines, and
+// every kProgressBytes of a line.
 // Returns the frames met. The loop is inlined whole (the line reader and the
 // report search have other callers too): a call per line and per report cost
 // 4% on a log with a report on every line.
@@ -204,6 +208,10 @@ void ShowProgress(ConversionHost& host, const std::string& name, const std::stri
         ~CloseReader() { reader.Close(); }
     } closeReader{reader};
     const auto accept = [&](const ReportValues& report) { state.HandleAccepted(report); };
+    reader.WatchLongLines(kProgressBytes, [&] {
+        ShowProgress(host, name, decimal,
+                     {reader.BytesRead(), reader.LogFileSize(), state.RowCount(), state.LineCount});
+    });
     while (!reader.EndOfLog() && !AbortRequested) {
         // Lines that cannot hold the key only count.
         const auto skipped = static_cast<std::int64_t>(reader.SkipLinesWithout(

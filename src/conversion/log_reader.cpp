@@ -114,6 +114,13 @@ void LogReader::OpenAt(std::unique_ptr<ByteSource> source, std::int64_t size, st
 void LogReader::Close() {
     source_.reset();
     data_ = nullptr;
+    onLongLine_ = nullptr;
+    longLineBytes_ = kNoLongLines;
+}
+
+void LogReader::WatchLongLines(std::int64_t everyBytes, std::function<void()> onLongLine) {
+    longLineBytes_ = everyBytes;
+    onLongLine_ = std::move(onLongLine);
 }
 
 std::int64_t LogReader::BytesRead() const {
@@ -131,7 +138,13 @@ std::int64_t LogReader::BytesReadAt(std::int64_t consumed, std::int64_t availabl
 
 bool LogReader::Refill() {
     FlushSpan();
-    if (!source_) return false;
+    if (Position() >= longLineMark_) {
+        longLineMark_ += longLineBytes_;
+        onLongLine_();
+    }
+    // Tested here, not only between lines: a log without line ends would
+    // otherwise be read to its end first.
+    if (!source_ || (stopsOnAbort_ && AbortRequested.load(std::memory_order_relaxed))) return false;
     const std::span<const unsigned char> block = source_->Next(blockSize_);
     const std::size_t n = block.size();
     data_ = block.data();
@@ -383,6 +396,7 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
 std::string_view LogReader::ReadLogLine() {
     ClearLine();
     if (endOfLog_) return {};
+    longLineMark_ = Position() + longLineBytes_;
     const bool fast = mode_ == Mode::Fast;
     for (;;) {
         if (bufferPos_ >= bufferCount_ && !Refill()) {

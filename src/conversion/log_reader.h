@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,8 +77,18 @@ class LogReader {
     // The next line: never empty, without its CR or LF. At the end of input an
     // empty view, with EndOfLog set. The view lives until the next call.
     // Throws IoError when the file cannot be read, DamagedLog when its
-    // compressed data do not decode.
+    // compressed data do not decode. An abort (AbortRequested) ends the input
+    // at the next block, whatever the log holds; the caller, which tests the
+    // flag too, then drops what it read.
     std::string_view ReadLogLine();
+    // From now on an abort does not end the input: for figures that are
+    // wanted after an abort too.
+    void ReadOnAfterAbort() { stopsOnAbort_ = false; }
+
+    // Until Close, onLongLine is called, between two blocks, each time a call
+    // of ReadLogLine has passed over another everyBytes without a line end (a
+    // log without line ends is one such call).
+    void WatchLongLines(std::int64_t everyBytes, std::function<void()> onLongLine);
 
     // Passes over up to maxLines whole lines that cannot hold key, as that many
     // ReadLogLine calls would, and returns how many it passed. Only plain text
@@ -145,10 +156,17 @@ class LogReader {
     std::uint8_t fletcherB_ = 0;
     bool checksumError_ = false;
     bool endOfLog_ = true;
+    bool stopsOnAbort_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
     std::int64_t inputConsumed_ = -1;  // of a compressed log, else -1
     FrameCounts frames_;
+
+    // Beyond any log, never reached.
+    static constexpr std::int64_t kNoLongLines = std::int64_t{1} << 62;
+    std::function<void()> onLongLine_;
+    std::int64_t longLineBytes_ = kNoLongLines;
+    std::int64_t longLineMark_ = kNoLongLines;  // the position at which it is called next
 
     // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
     std::string line_;

@@ -138,7 +138,11 @@ void RemoveTemporaryFilesOnTermination() {
 
 void CatchInterrupt(void (*onInterrupt)()) {
     interruptHandler = onInterrupt;
-    std::signal(SIGINT, OnSignal);
+    // Without SA_RESTART, so that a read waiting on a pipe returns.
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
     // A reader of the status lines that goes away must not end the program:
     // a write to the closed pipe just fails.
     std::signal(SIGPIPE, SIG_IGN);

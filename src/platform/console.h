@@ -13,7 +13,9 @@ namespace tarnimex {
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Ctrl-C (and Ctrl-Break on Windows) calls onInterrupt, from a signal handler
-// or the console's own thread, instead of ending the program.
+// or the console's own thread, instead of ending the program. On POSIX a read
+// waiting for input (a pipe that sends nothing) then fails with EINTR, so that
+// the reader can see what onInterrupt did.
 void CatchInterrupt(void (*onInterrupt)());
 
 // SIGTERM, SIGHUP and SIGINT (on Windows: the console closed, a log-off, a

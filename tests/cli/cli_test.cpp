@@ -13,10 +13,15 @@
 #include <thread>
 
 #include "../support/child_process.h"
+#include "../support/compress.h"
 #include "../support/environment.h"
 #include "../support/files.h"
 #include "../support/scratch_folder.h"
 #include "cli/cli_host.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tarnimex {
 namespace {
@@ -326,6 +331,58 @@ TEST_F(Cli, CtrlCAbortsWithoutTouchingTheCsv) {
     for (const auto& entry : fs::directory_iterator(dir_)) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
+}
+
+TEST_F(Cli, CtrlCStopsInputWithoutLineEnds) {
+#ifdef _WIN32
+    GTEST_SKIP() << "zeros and pipes as standard input are POSIX's";
+#else
+    // Zeros: no line ends and no byte a line keeps, read far longer than the
+    // time the test allows.
+    const std::string zeros = Path("zeros.nmea");
+    std::ofstream(zeros).close();
+    fs::resize_file(zeros, std::uintmax_t{1} << 40);  // sparse
+    const std::string member = test::Compress(test::Packing::Gzip, std::string(16 << 20, '\0'));
+    std::string packed;
+    for (int i = 0; i < 1024; ++i) packed += member;
+    const std::string packedZeros = Log("zeros.gz", packed);
+    // A pipe that sends ten bytes, then nothing: the converter waits in a read.
+    const std::string pipe = Path("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int pipeEnd = open(pipe.c_str(), O_RDWR);
+    ASSERT_EQ(write(pipeEnd, "0123456789", 10), 10);
+    const std::string csv = Path("out.csv");
+    // Legend: the converter's arguments, and its standard input.
+    const struct {
+        const char* legend;
+        std::vector<std::string> args;
+        std::string input;
+    } cases[] = {
+        {"zeros on standard input", {"--output", csv, "-"}, "/dev/zero"},
+        {"a pipe that sends nothing", {"--output", csv, "-"}, pipe},
+        {"a log of zeros, one reader", {"--jobs=1", zeros}, ""},
+        {"a log of zeros, in parts", {"--jobs=2", zeros}, ""},
+        {"a compressed log of zeros", {packedZeros}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        test::ChildProgram converter(TARNIMEX_CONVERT, c.args, c.input);
+        ASSERT_TRUE(converter.Started());
+        // The log's name comes out once the log is open; a moment later the
+        // reading is well under way.
+        EXPECT_EQ(converter.ReadLine(), c.args.back());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(converter.Interrupt());
+        // Generous: the machine may be busy.
+        EXPECT_TRUE(converter.EndsWithin(std::chrono::seconds(5)));
+        EXPECT_EQ(converter.Wait(), 130);
+        const std::string out = converter.ReadRest();
+        EXPECT_TRUE(out.ends_with("Aborted by user!\n")) << out.substr(0, 200);
+    }
+    close(pipeEnd);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
+        << "a CSV or a temporary file was left";
+#endif
 }
 
 TEST_F(Cli, ClosedStandardStreamsStayOutOfTheCsvs) {

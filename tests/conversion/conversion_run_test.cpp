@@ -410,6 +410,30 @@ TEST_F(ConversionRun, ProgressEvery20000Lines) {
         << "numbers in the CSV keep the point";
 }
 
+TEST_F(ConversionRun, ProgressAndEscapeWithinALineWithoutEnd) {
+    const std::string log = Log("z.nmea", Report(1, "0.1") + std::string(24 << 20, '\0'));
+    int shown = 0;
+    host_.onEvents = [&](const std::string& status) {
+        if (status.starts_with(log + " (") && ++shown == 2) AbortRequested = true;
+    };
+    Converter converter(host_, kYmd, kAscii);
+    ChunkPlan oneReader;  // (readers of parts show no progress within a line)
+    oneReader.threads = 1;
+    converter.SplitLargeLogs(oneReader);
+    converter.ConvertFiles(log);
+    // Every 8 MB of the line the progress text, with the lines before it; an
+    // Escape at the second stops the reading there.
+    ASSERT_EQ(host_.statuses.size(), 4u);
+    for (const std::string& progress : {host_.statuses[1], host_.statuses[2]}) {
+        EXPECT_TRUE(progress.starts_with(log + " (") && progress.ends_with("%  1/1Lines)"))
+            << progress;
+    }
+    EXPECT_LT(host_.statuses[1], host_.statuses[2]) << "the percentage grows";
+    EXPECT_EQ(host_.statuses.back(), "Aborted by user!");
+    EXPECT_FALSE(fs::exists(dir_ / "z.csv"));
+    AbortRequested = false;
+}
+
 TEST_F(ConversionRun, NoDataKeepsAnEarlierCsv) {
     const std::string log = Log("n.nmea", "$GPGGA,1\r\n");
     WriteFile(dir_ / "n.csv", "earlier");

@@ -15,6 +15,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -26,6 +27,7 @@
 
 #include "platform/path_names.h"
 #else
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -109,10 +111,11 @@ inline std::string RunInChild(const ChildLimits& limits, const std::function<std
 #endif
 
 // A program started with its standard output and error on one pipe that the
-// test reads.
+// test reads, and its standard input from the named file (or the test's own).
 class ChildProgram {
   public:
-    ChildProgram(const std::string& program, const std::vector<std::string>& args);
+    ChildProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& input = {});
     ~ChildProgram() {
         CloseOutput();
         Wait();
@@ -148,6 +151,8 @@ class ChildProgram {
     // The program's exit status once it has ended; minus the signal's number
     // when a signal ended it.
     int Wait();
+    // Whether the program ends within the limit; if not, it is killed.
+    bool EndsWithin(std::chrono::milliseconds limit);
 
   private:
     bool ReadByte(char& c);
@@ -174,8 +179,8 @@ inline BOOL WINAPI IgnoreConsoleEvent(DWORD) {
     return TRUE;
 }
 
-inline ChildProgram::ChildProgram(const std::string& program,
-                                  const std::vector<std::string>& args) {
+inline ChildProgram::ChildProgram(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& input) {
     std::wstring line =
         L"\"" + std::filesystem::path(WideFromUtf8(program)).make_preferred().wstring() + L"\"";
     for (const std::string& arg : args) line += L" \"" + WideFromUtf8(arg) + L"\"";
@@ -187,12 +192,19 @@ inline ChildProgram::ChildProgram(const std::string& program,
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = writeEnd;
+    if (!input.empty()) {
+        startup.hStdInput =
+            CreateFileW(WideFromUtf8(input).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+    }
     ownConsole_ = GetConsoleCP() == 0;
     const DWORD flags = ownConsole_ ? CREATE_NO_WINDOW : CREATE_NEW_PROCESS_GROUP;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                         &startup, &process_))
         process_ = {};
     CloseHandle(writeEnd);
+    if (startup.hStdInput != nullptr && startup.hStdInput != INVALID_HANDLE_VALUE)
+        CloseHandle(startup.hStdInput);
 }
 
 inline bool ChildProgram::Started() const {
@@ -234,9 +246,17 @@ inline int ChildProgram::Wait() {
     process_ = {};
     return status_;
 }
+
+inline bool ChildProgram::EndsWithin(std::chrono::milliseconds limit) {
+    if (!Started()) return true;
+    const bool ended =
+        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process_.hProcess, 1);
+    return ended;
+}
 #else
-inline ChildProgram::ChildProgram(const std::string& program,
-                                  const std::vector<std::string>& args) {
+inline ChildProgram::ChildProgram(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& input) {
     int ends[2];
     if (pipe(ends) != 0) return;
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -244,6 +264,11 @@ inline ChildProgram::ChildProgram(const std::string& program,
     argv.push_back(nullptr);
     child_ = fork();
     if (child_ == 0) {
+        if (!input.empty()) {
+            const int in = open(input.c_str(), O_RDONLY);
+            if (in < 0 || dup2(in, STDIN_FILENO) < 0) _exit(127);
+            if (in != STDIN_FILENO) close(in);
+        }
         dup2(ends[1], STDOUT_FILENO);
         dup2(ends[1], STDERR_FILENO);
         close(ends[0]);
@@ -283,6 +308,21 @@ inline int ChildProgram::Wait() {
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     child_ = -1;
     return status_;
+}
+
+inline bool ChildProgram::EndsWithin(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (siginfo_t info{}; Started(); usleep(10000)) {
+        // Waited for, not reaped: Wait takes the status.
+        if (waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == child_)
+            return true;
+        if (std::chrono::steady_clock::now() >= end) {
+            kill(child_, SIGKILL);
+            return false;
+        }
+    }
+    return true;
 }
 #endif
 
