@@ -6,10 +6,10 @@
 #include <random>
 #include <string>
 
-#include "../tests/support/frames.h"
-#include "conversion/log_reader.h"
-#include "conversion/sentence.h"
-#include "conversion/time_stamp.h"
+#include "conversion/input/log_reader.h"
+#include "conversion/reports/sentence.h"
+#include "conversion/reports/time_stamp.h"
+#include "support/frames.h"
 
 namespace tarnimex {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "compressed_source.h"
-#include "log_reader.h"
+#include "conversion/input/compressed_source.h"
+#include "conversion/input/log_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

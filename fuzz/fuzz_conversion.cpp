@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "byte_source.h"
-#include "chunked_log.h"
-#include "conversion_run.h"
-#include "seekable_log.h"
+#include "conversion/conversion_run.h"
+#include "conversion/input/byte_source.h"
+#include "conversion/input/chunked_log.h"
+#include "conversion/input/seekable_log.h"
 #include "support/fake_host.h"
 
 namespace {

@@ -20,11 +20,11 @@
 #include <string>
 #include <string_view>
 
-#include "general_number.h"
-#include "line_reports.h"
+#include "conversion/reports/general_number.h"
+#include "conversion/reports/line_reports.h"
+#include "conversion/reports/sentence.h"
+#include "conversion/reports/time_stamp.h"
 #include "platform/regional_format.h"
-#include "sentence.h"
-#include "time_stamp.h"
 
 namespace {
 

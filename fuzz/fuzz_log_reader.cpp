@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log_reader.h"
+#include "conversion/input/log_reader.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // converter); the abort flag is the process's one, so Ctrl-C stops them all,
 // each leaving its log's CSV unwritten and earlier CSVs in place. A log that
 // cannot be read ends the run; a CSV that cannot be written, only its log.
-#include "cli_batch.h"
+#include "cli/cli_batch.h"
 
 #include <condition_variable>
 #include <filesystem>

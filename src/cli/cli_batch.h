@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_host.h"
+#include "cli/cli_host.h"
 #include "platform/regional_format.h"
 
 namespace tarnimex {

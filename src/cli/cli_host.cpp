@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_host.h"
+#include "cli/cli_host.h"
 
 #include <algorithm>
 #include <ostream>

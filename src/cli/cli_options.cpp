@@ -2,12 +2,12 @@
 // Options take "--name VALUE" or "--name=VALUE"; an empty value is a value, a
 // repeated option's last value wins (--include adds each) and "--" ends the
 // options.
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "conversion/sentence.h"
+#include "conversion/reports/sentence.h"
 
 namespace tarnimex {
 

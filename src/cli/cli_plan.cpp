@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_plan.h"
+#include "cli/cli_plan.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 
-#include "conversion/csv_claims.h"
-#include "conversion/file_names.h"
-#include "log_list.h"
+#include "cli/log_list.h"
+#include "conversion/output/csv_claims.h"
+#include "conversion/output/file_names.h"
 
 namespace tarnimex {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli_batch.h"
-#include "cli_options.h"
+#include "cli/cli_batch.h"
+#include "cli/cli_options.h"
 
 namespace tarnimex {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_run.h"
+#include "cli/cli_run.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,11 +8,11 @@
 #include <optional>
 #include <ostream>
 
-#include "cli_options.h"
-#include "cli_plan.h"
-#include "cli_summary.h"
+#include "cli/cli_options.h"
+#include "cli/cli_plan.h"
+#include "cli/cli_summary.h"
 #include "conversion/conversion_run.h"
-#include "conversion/sentence.h"
+#include "conversion/reports/sentence.h"
 #include "platform/file_access.h"
 #include "settings/converter_settings.h"
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_summary.h"
+#include "cli/cli_summary.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "conversion/time_stamp.h"
+#include "conversion/reports/time_stamp.h"
 
 namespace tarnimex {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/statistics.h"
+#include "conversion/statistics/statistics.h"
 #include "platform/regional_format.h"
 
 namespace tarnimex {

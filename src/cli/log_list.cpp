@@ -2,13 +2,13 @@
 // Folders are read entry by entry so that one unreadable folder or one broken
 // link costs only itself; links to folders are followed, except one that leads
 // back into a folder being listed, which would never end.
-#include "log_list.h"
+#include "cli/log_list.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <utility>
 
-#include "conversion/file_names.h"
+#include "conversion/output/file_names.h"
 #include "platform/path_names.h"
 
 namespace tarnimex {

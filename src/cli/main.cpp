@@ -4,7 +4,7 @@
 #include <iostream>
 #include <new>
 
-#include "cli_run.h"
+#include "cli/cli_run.h"
 #include "conversion/conversion_host.h"
 #include "platform/console.h"
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "statistics.h"
+#include "conversion/statistics/statistics.h"
 
 namespace tarnimex {
 

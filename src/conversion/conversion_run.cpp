@@ -4,7 +4,7 @@
 // delay). Reports become CSV rows, all of them or, with Limiting, those around
 // changes of the delay; the first and last report of a stretch over the alarm
 // step carry the alarm mark.
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,18 +12,18 @@
 #include <optional>
 #include <string>
 
-#include "chunked_log.h"
-#include "compressed_source.h"
-#include "csv_claims.h"
-#include "csv_file.h"
-#include "general_number.h"
-#include "output_rows.h"
+#include "conversion/input/chunked_log.h"
+#include "conversion/input/compressed_source.h"
+#include "conversion/input/seekable_log.h"
+#include "conversion/output/csv_claims.h"
+#include "conversion/output/csv_file.h"
+#include "conversion/output/output_rows.h"
+#include "conversion/reports/general_number.h"
+#include "conversion/reports/report_finder.h"
+#include "conversion/reports/sentence.h"
+#include "conversion/reports/time_stamp.h"
+#include "conversion/statistics/statistics.h"
 #include "platform/path_names.h"
-#include "report_finder.h"
-#include "seekable_log.h"
-#include "sentence.h"
-#include "statistics.h"
-#include "time_stamp.h"
 
 namespace tarnimex {
 

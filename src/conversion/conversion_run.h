@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "chunked_log.h"
-#include "conversion_host.h"
-#include "csv_file.h"
-#include "file_names.h"
-#include "log_reader.h"
+#include "conversion/conversion_host.h"
+#include "conversion/input/chunked_log.h"
+#include "conversion/input/log_reader.h"
+#include "conversion/input/seekable_log.h"
+#include "conversion/output/csv_file.h"
+#include "conversion/output/file_names.h"
+#include "conversion/statistics/statistics.h"
 #include "platform/regional_format.h"
-#include "seekable_log.h"
-#include "statistics.h"
 
 namespace tarnimex {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/converter_settings.h"
 
-#include "conversion/sentence.h"
+#include "conversion/reports/sentence.h"
 #include "settings/option_keys.h"
 #include "settings/profile_file.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/reports/sentence.h"
 #include "platform/regional_format.h"
-#include "conversion/sentence.h"
 #include "settings/conversion_settings.h"
 #include "settings/options.h"
 

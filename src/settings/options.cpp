@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "conversion/general_number.h"
-#include "conversion/sentence.h"
+#include "conversion/reports/general_number.h"
+#include "conversion/reports/sentence.h"
 #include "platform/path_names.h"
 #include "platform/safe_file.h"
 #include "settings/option_keys.h"

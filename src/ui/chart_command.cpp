@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "conversion/sentence.h"
+#include "conversion/reports/sentence.h"
 #include "settings/conversion_settings.h"
 #include "ui/chart_window.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart_thinning.h"
+#include "ui/chart_thinning.h"
 
 #include <algorithm>
 

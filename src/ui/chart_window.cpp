@@ -26,8 +26,8 @@
 #include <cmath>
 #include <tuple>
 
-#include "conversion/csv_rows.h"
-#include "conversion/statistics.h"
+#include "conversion/output/csv_read_back.h"
+#include "conversion/statistics/statistics.h"
 #include "ui/open_dialog.h"
 
 namespace tarnimex {

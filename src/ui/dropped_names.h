@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "conversion/file_names.h"
+#include "conversion/output/file_names.h"
 
 namespace tarnimex {
 

@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <sstream>
 
-#include "../support/child_process.h"
-#include "../support/compress.h"
-#include "../support/environment.h"
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
 #include "conversion/conversion_host.h"
+#include "support/child_process.h"
+#include "support/compress.h"
+#include "support/environment.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

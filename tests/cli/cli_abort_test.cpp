@@ -12,10 +12,10 @@
 #include <sstream>
 #include <streambuf>
 
-#include "../support/environment.h"
-#include "../support/files.h"
 #include "cli/cli_run.h"
 #include "conversion/conversion_host.h"
+#include "support/environment.h"
+#include "support/files.h"
 
 namespace tarnimex {
 namespace {

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "../support/frames.h"
-#include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
 #include "cli/cli_summary.h"
+#include "support/frames.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

@@ -12,12 +12,12 @@
 #include <sstream>
 #include <thread>
 
-#include "../support/child_process.h"
-#include "../support/compress.h"
-#include "../support/environment.h"
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
 #include "cli/cli_host.h"
+#include "support/child_process.h"
+#include "support/compress.h"
+#include "support/environment.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

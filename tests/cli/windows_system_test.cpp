@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
 #include "cli/cli_run.h"
 #include "platform/path_names.h"
 #include "platform/regional_format.h"
 #include "settings/profile_file.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

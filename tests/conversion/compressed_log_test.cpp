@@ -6,14 +6,14 @@
 
 #include <filesystem>
 
-#include "compressed_source.h"
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
+#include "conversion/input/compressed_source.h"
 
-#include "../support/compress.h"
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "../support/frames.h"
-#include "../support/scratch_folder.h"
+#include "support/compress.h"
+#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/frames.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

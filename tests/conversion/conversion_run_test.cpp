@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whole conversion runs against a recording host: rows, selection, alarms,
 // status texts, the CSV bytes and what happens to files when things fail.
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,16 @@
 #include <random>
 #include <sstream>
 
-#include "chunked_log.h"
-#include "general_number.h"
-#include "sentence.h"
-#include "time_stamp.h"
+#include "conversion/input/chunked_log.h"
+#include "conversion/reports/general_number.h"
+#include "conversion/reports/sentence.h"
+#include "conversion/reports/time_stamp.h"
 
-#include "../support/child_process.h"
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "../support/frames.h"
-#include "../support/scratch_folder.h"
+#include "support/child_process.h"
+#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/frames.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <functional>
 
-#include "../support/child_process.h"
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
 #include "platform/system_error.h"
+#include "support/child_process.h"
+#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>

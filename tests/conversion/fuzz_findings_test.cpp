@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
+#include "support/fake_host.h"
+#include "support/files.h"
 
 namespace tarnimex {
 namespace {

@@ -10,9 +10,9 @@
 #include <memory>
 #include <optional>
 
-#include "../support/fake_host.h"
-#include "conversion_run.h"
-#include "log_reader.h"
+#include "conversion/conversion_run.h"
+#include "conversion/input/log_reader.h"
+#include "support/fake_host.h"
 
 namespace tarnimex {
 namespace {

@@ -3,7 +3,7 @@
 // byte by byte, over mixes of text, line ends, keys and other bytes, from every
 // start; the other kernels against the scalar one. (The whole-run tests run
 // again with each kernel forced.)
-#include "kernels.h"
+#include "conversion/simd/kernels.h"
 
 #include <gtest/gtest.h>
 

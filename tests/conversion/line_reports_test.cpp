@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reports split through a line's index must come out exactly as splitting the
 // line from the report's key on.
-#include "line_reports.h"
+#include "conversion/reports/line_reports.h"
 
 #include <gtest/gtest.h>
 

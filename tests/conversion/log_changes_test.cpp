@@ -16,11 +16,11 @@
 #include <fstream>
 #include <functional>
 
-#include "../support/child_process.h"
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
-#include "conversion_run.h"
+#include "conversion/conversion_run.h"
+#include "support/child_process.h"
+#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

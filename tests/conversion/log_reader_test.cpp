@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The log reader on byte-built logs, on random mixes (fast and reference modes
 // must agree on every line and every BytesRead), and on real receiver captures.
-#include "log_reader.h"
+#include "conversion/input/log_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <sstream>
 
-#include "../support/frames.h"
+#include "support/frames.h"
 
 namespace tarnimex {
 namespace {

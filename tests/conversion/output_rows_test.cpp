@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Rows kept as values must come out as the text the CSV holds, whatever the
 // length of the delay text and the mark, and a failing write must be reported.
-#include "output_rows.h"
+#include "conversion/output/output_rows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Field splitting, number parsing and the general number format.
-#include "sentence.h"
+#include "conversion/reports/sentence.h"
 
 #include <gtest/gtest.h>
 
-#include "general_number.h"
+#include "conversion/reports/general_number.h"
 
 namespace tarnimex {
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A log's statistics against a plain reference computed from the whole list of
 // reports: sorted delays, every step, every stretch.
-#include "statistics.h"
+#include "conversion/statistics/statistics.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,13 @@
 #include <random>
 #include <sstream>
 
-#include "conversion_run.h"
-#include "sentence.h"
-#include "time_stamp.h"
+#include "conversion/conversion_run.h"
+#include "conversion/reports/sentence.h"
+#include "conversion/reports/time_stamp.h"
 
-#include "../support/fake_host.h"
-#include "../support/files.h"
-#include "../support/scratch_folder.h"
+#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {

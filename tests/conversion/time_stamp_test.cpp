@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Date-time texts in several regional formats, and their round trips.
-#include "time_stamp.h"
+#include "conversion/reports/time_stamp.h"
 
 #include <gtest/gtest.h>
 

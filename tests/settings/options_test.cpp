@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "fake_window.h"
 #include "settings/converter_settings.h"
+#include "settings/fake_window.h"
 #include "settings/profile_file.h"
 #include "settings/settings_location.h"
-#include "test_files.h"
+#include "settings/test_files.h"
 
 namespace tarnimex {
 namespace {

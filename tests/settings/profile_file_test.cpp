@@ -9,7 +9,7 @@
 #include <string>
 
 #include "settings/settings_error.h"
-#include "test_files.h"
+#include "settings/test_files.h"
 
 namespace tarnimex {
 namespace {

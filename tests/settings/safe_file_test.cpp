@@ -15,8 +15,8 @@
 #include <unistd.h>
 #endif
 
-#include "../support/environment.h"
-#include "test_files.h"
+#include "settings/test_files.h"
+#include "support/environment.h"
 
 namespace tarnimex {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "../support/child_process.h"
-#include "fake_window.h"
+#include "settings/fake_window.h"
 #include "settings/options.h"
 #include "settings/profile_file.h"
 #include "settings/settings_location.h"
-#include "test_files.h"
+#include "settings/test_files.h"
+#include "support/child_process.h"
 
 namespace tarnimex {
 namespace {

@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "../support/child_process.h"
-#include "../support/environment.h"
-#include "test_files.h"
+#include "settings/test_files.h"
+#include "support/child_process.h"
+#include "support/environment.h"
 
 namespace tarnimex {
 namespace {

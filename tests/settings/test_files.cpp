@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "test_files.h"
+#include "settings/test_files.h"
 
 #include <fstream>
 #include <iterator>

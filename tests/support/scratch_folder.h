@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "files.h"
 #include "platform/path_names.h"
+#include "support/files.h"
 
 namespace tarnimex::test {
 

@@ -16,8 +16,8 @@
 
 #include "ui/chart_thinning.h"
 #include "ui/chart_window.h"
-#include "ui_test_classes.h"
-#include "ui_test_support.h"
+#include "ui/ui_test_classes.h"
+#include "ui/ui_test_support.h"
 
 namespace tarnimex::test {
 

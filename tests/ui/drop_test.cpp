@@ -9,8 +9,8 @@
 #include "settings/options.h"
 #include "settings/settings_location.h"
 #include "ui/dropped_names.h"
-#include "ui_test_classes.h"
-#include "ui_test_support.h"
+#include "ui/ui_test_classes.h"
+#include "ui/ui_test_support.h"
 
 namespace tarnimex::test {
 

@@ -3,9 +3,9 @@
 // window and status line, tab order, caption and the Limiting switch.
 #include <QTest>
 
+#include "ui/ui_test_classes.h"
+#include "ui/ui_test_support.h"
 #include "ui/version_text.h"
-#include "ui_test_classes.h"
-#include "ui_test_support.h"
 
 namespace tarnimex::test {
 

@@ -6,8 +6,8 @@
 
 #include "ui/dialog_placement.h"
 #include "ui/monitor_work_area.h"
-#include "ui_test_classes.h"
-#include "ui_test_support.h"
+#include "ui/ui_test_classes.h"
+#include "ui/ui_test_support.h"
 
 namespace tarnimex::test {
 

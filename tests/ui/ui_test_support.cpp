@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui_test_support.h"
+#include "ui/ui_test_support.h"
 
 #include <QDir>
 #include <QDragEnterEvent>

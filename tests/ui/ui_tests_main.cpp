@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui_test_classes.h"
+#include "ui/ui_test_classes.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
