@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/settings_location.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
 #include "platform/file_access.h"
 #include "platform/path_names.h"
+#include "platform/process.h"
 #include "platform/safe_file.h"
 #include "settings/file_date.h"
 #include "settings/profile_file.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace tarnimex {
 
@@ -29,49 +25,16 @@ std::string& ExecutablePathOverride() {
     return path;
 }
 
-std::string ExecutablePath() {
+std::string ExecutableOrOverride() {
     if (!ExecutablePathOverride().empty()) return ExecutablePathOverride();
-#ifdef _WIN32
-    std::wstring buffer(32768, L'\0');
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    buffer.resize(length);
-    return Utf8FromPath(fs::path(buffer));
-#else
-    std::error_code ec;
-    return Utf8FromPath(fs::read_symlink("/proc/self/exe", ec));
-#endif
-}
-
-// A variable's value, or nullopt when it is unset or empty.
-std::optional<std::string> EnvironmentValue(const char* name) {
-#ifdef _WIN32
-    const wchar_t* value = _wgetenv(fs::path(name).c_str());
-    if (value == nullptr || *value == L'\0') return std::nullopt;
-    return Utf8FromPath(fs::path(value));
-#else
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
-#endif
-}
-
-std::string PerUserRoot() {
-    if (std::optional<std::string> appData = EnvironmentValue("APPDATA")) return *appData;
-#ifndef _WIN32
-    // The XDG rule: a relative XDG_CONFIG_HOME is ignored.
-    std::optional<std::string> xdg = EnvironmentValue("XDG_CONFIG_HOME");
-    if (xdg && xdg->front() == '/') return *xdg;
-    if (std::optional<std::string> home = EnvironmentValue("HOME")) return *home + "/.config";
-#endif
-    return std::string();
+    return ExecutablePath();
 }
 
 // Ends with the separator, as every folder text here does.
 std::string PerUserFolder() {
-    std::string folder = PerUserRoot();
+    std::string folder = PerUserSettingsRoot();
     if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
-    const std::string exe(FileNamePart(ExecutablePath()));
+    const std::string exe(FileNamePart(ExecutableOrOverride()));
     return folder + Utf8FromPath(PathFromUtf8(exe).stem()) + kFolderSeparator;
 }
 
@@ -84,13 +47,13 @@ void SetExecutablePathForTesting(std::string path) {
 std::string GetIniFileName(const std::string& name) {
     std::string candidate;
     if (name.empty()) {
-        candidate = Utf8FromPath(PathFromUtf8(ExecutablePath()).replace_extension(".ini"));
+        candidate = Utf8FromPath(PathFromUtf8(ExecutableOrOverride()).replace_extension(".ini"));
     } else if (name.find_first_of(kFolderSeparators) != std::string::npos) {
         std::error_code ec;
         const fs::path absolute = fs::absolute(PathFromUtf8(name), ec);
         candidate = ec ? name : Utf8FromPath(absolute.lexically_normal());
     } else {
-        candidate = FolderPart(ExecutablePath()) + name;
+        candidate = FolderPart(ExecutableOrOverride()) + name;
     }
     return GetWritableFileName(candidate);
 }
