@@ -21,72 +21,65 @@ namespace tarnimex {
 
 namespace {
 
-enum class Outcome { Converted, NoData, Failed, Stopped };
-
-// A command-line host that remembers the log's last status and can leave out
-// progress lines.
-class LogHost : public CliHost {
+// The status lines of one worker's logs, which can leave out progress lines.
+class LogStatus : public CliStatus {
   public:
-    LogHost(const BatchSetup& setup, std::ostream& out, std::ostream& err, bool progress)
-        : CliHost(setup.fields, out, err, setup.terminal && progress, setup.quiet),
-          progress_(progress) {
+    LogStatus(const BatchSetup& setup, std::ostream& out, std::ostream& err, bool progress)
+        : CliStatus(out, err, setup.terminal && progress, setup.quiet), progress_(progress) {
         if (setup.onLogFinished) {
             onLogFinished = [&setup, &out, &err](const LogStatistics& statistics) {
                 setup.onLogFinished(statistics, out, err);
             };
         }
     }
-    void SetStatus(const std::string& text) override {
-        last_ = text;
-        CliHost::SetStatus(text);
-    }
     void ShowProgress(const Progress& progress, const std::string& text) override {
-        if (progress_) CliHost::ShowProgress(progress, text);
+        if (progress_) CliStatus::ShowProgress(progress, text);
     }
-    const std::string& Last() const { return last_; }
 
   private:
     bool progress_;
-    std::string last_;
 };
 
 // Converts one log; a CSV that cannot be written fails only its log. Throws
 // IoError when the run must end (a log that cannot be read).
-Outcome ConvertOne(const BatchLog& log, Converter& converter, LogHost& host) {
-    if (!log.refusal.empty()) {
-        host.SetStatus("Error!");
-        host.ShowError("Can not Convert: " + log.name, log.refusal);
-        return Outcome::Failed;
-    }
-    try {
-        if (!log.folder.empty()) {
-            std::error_code ec;
-            std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
-            if (ec) throw CsvError("Cannot create folder \"" + log.folder + "\". " + ec.message());
+LogOutcome ConvertOne(const BatchLog& log, Converter& converter, LogStatus& status) {
+    if (!log.refusal.empty()) return converter.Refuse(log.name, log.refusal).outcome;
+    if (!log.folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
+        if (ec) {
+            status.ShowError("Cannot create folder \"" + log.folder + "\". " + ec.message(), "");
+            return LogOutcome::CouldNotWrite;
         }
-        const std::int64_t failedBefore = converter.FailedEntries();
-        converter.ConvertFile(log.name, log.csv);
-        if (converter.FailedEntries() > failedBefore) return Outcome::Failed;
-    } catch (const CsvError& e) {
-        host.ShowError(e.what(), "");
-        return Outcome::Failed;
     }
-    if (host.Last() == "No effective data.") return Outcome::NoData;
-    if (host.Last().starts_with("Completed:")) return Outcome::Converted;
-    return Outcome::Stopped;
+    return converter.ConvertFile(log.name, log.csv).outcome;
 }
 
-void Count(BatchTotals& totals, Outcome outcome) {
-    if (outcome == Outcome::Converted) ++totals.converted;
-    if (outcome == Outcome::NoData) ++totals.noData;
-    if (outcome == Outcome::Failed) ++totals.failed;
+void Count(BatchTotals& totals, LogOutcome outcome) {
+    switch (outcome) {
+        case LogOutcome::Converted:
+            ++totals.converted;
+            break;
+        case LogOutcome::NoData:
+            ++totals.noData;
+            break;
+        case LogOutcome::CouldNotOpen:
+        case LogOutcome::Damaged:
+        case LogOutcome::Refused:
+        case LogOutcome::CouldNotWrite:
+            ++totals.failed;
+            break;
+        case LogOutcome::Aborted:
+            break;  // the run's end says so
+    }
 }
 
 BatchTotals OneAtATime(const BatchSetup& setup, const std::vector<BatchLog>& logs,
                        std::ostream& status, std::ostream& err) {
     BatchTotals totals;
-    LogHost host(setup, status, err, true);
-    Converter converter(host, setup.regional, setup.encoding);
+    CliSettings settings(setup.fields);
+    LogStatus host(setup, status, err, true);
+    Converter converter({settings, host}, setup.regional, setup.encoding);
     converter.ReadDashAsStandardInput();
     ChunkPlan plan;
     plan.threads = setup.jobs;
@@ -108,7 +101,7 @@ BatchTotals OneAtATime(const BatchSetup& setup, const std::vector<BatchLog>& log
 struct Block {
     bool done = false;
     std::string out, err;
-    Outcome outcome = Outcome::Stopped;
+    LogOutcome outcome = LogOutcome::Aborted;  // also when the run ended at it
 };
 
 BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
@@ -123,8 +116,9 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
     const int workers = std::min<int>(setup.jobs, static_cast<int>(logs.size()));
     auto work = [&] {
         std::ostringstream out, errors;
-        LogHost host(setup, out, errors, false);
-        Converter converter(host, setup.regional, setup.encoding);
+        CliSettings settings(setup.fields);
+        LogStatus host(setup, out, errors, false);
+        Converter converter({settings, host}, setup.regional, setup.encoding);
         converter.ReadDashAsStandardInput();
         // The cores are shared among the logs being converted.
         ChunkPlan plan;

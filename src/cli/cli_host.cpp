@@ -79,11 +79,11 @@ std::string ProgressLine(const std::string& status, double percent, int columns)
     return ShortenMiddle(line, room);
 }
 
-CliHost::~CliHost() {
+CliStatus::~CliStatus() {
     EndLiveLine();
 }
 
-std::string CliHost::FieldText(HostField field) {
+std::string CliSettings::FieldText(HostField field) {
     switch (field) {
         case HostField::Key:
             return fields_.key;
@@ -99,19 +99,19 @@ std::string CliHost::FieldText(HostField field) {
     return {};
 }
 
-void CliHost::SetFieldText(HostField field, const std::string& text) {
+void CliSettings::SetFieldText(HostField field, const std::string& text) {
     if (field == HostField::TimeDiff) fields_.threshold = text;
     if (field == HostField::MaxStep) fields_.maxStep = text;
 }
 
-void CliHost::EndLiveLine() {
+void CliStatus::EndLiveLine() {
     if (liveLine_) {
         out_ << '\n' << std::flush;
         liveLine_ = false;
     }
 }
 
-void CliHost::SetStatus(const std::string& text) {
+void CliStatus::SetStatus(const std::string& text) {
     if (quiet_) return;
     if (!terminal_) {
         // Flushed at once so that a reader of the pipe follows the run.
@@ -123,7 +123,7 @@ void CliHost::SetStatus(const std::string& text) {
     out_ << text << '\n' << std::flush;
 }
 
-void CliHost::ShowProgress(const Progress& progress, const std::string& text) {
+void CliStatus::ShowProgress(const Progress& progress, const std::string& text) {
     if (quiet_ || !terminal_) return SetStatus(text);
     const double percent = progress.size > 0 ? static_cast<double>(progress.bytesRead) /
                                                    static_cast<double>(progress.size) * 100.0
@@ -132,12 +132,12 @@ void CliHost::ShowProgress(const Progress& progress, const std::string& text) {
     liveLine_ = true;
 }
 
-void CliHost::LogFinished(const LogStatistics& statistics) {
+void CliStatus::LogFinished(const LogStatistics& statistics) {
     EndLiveLine();
     if (onLogFinished) onLogFinished(statistics);
 }
 
-void CliHost::ShowError(const std::string& text, const std::string& detail) {
+void CliStatus::ShowError(const std::string& text, const std::string& detail) {
     EndLiveLine();
     out_ << std::flush;
     err_ << text << '\n';

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command line as a conversion host: fields come from the options, status
-// texts go to standard output (one line each, or a live line on a terminal) and
-// error boxes to standard error.
+// The command line as a conversion host: the settings are the record built
+// from the options, status texts go to standard output (one line each, or a
+// live line on a terminal) and error boxes to standard error. It has no events
+// to handle.
 #pragma once
 
 #include <functional>
@@ -18,23 +19,30 @@ namespace tarnimex {
 // never wraps.
 std::string ProgressLine(const std::string& status, double percent, int columns);
 
-class CliHost : public ConversionHost {
+// The settings record as a run reads it; a threshold or max step that is
+// replaced stays replaced for the converter's next logs, as in the window.
+class CliSettings : public ConversionSettingsSource {
   public:
-    CliHost(ConversionSettings fields, std::ostream& out, std::ostream& err, bool terminal,
-            bool quiet)
-        : fields_(std::move(fields)), out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
-    ~CliHost() override;
+    explicit CliSettings(ConversionSettings fields) : fields_(std::move(fields)) {}
 
     std::string FieldText(HostField field) override;
     void SetFieldText(HostField field, const std::string& text) override;
     bool LimitChecked() override { return fields_.limit; }
     double AlarmStep() override { return fields_.alarmStep; }
     std::string SymbolOfAlarm() override { return fields_.symbolOfAlarm; }
+
+  private:
+    ConversionSettings fields_;
+};
+
+class CliStatus : public StatusSink {
+  public:
+    CliStatus(std::ostream& out, std::ostream& err, bool terminal, bool quiet)
+        : out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
+    ~CliStatus() override;
+
     void SetStatus(const std::string& text) override;
-    void ProcessEvents() override {}
-    void SetBusyCursor(bool) override {}
     void ShowError(const std::string& text, const std::string& detail) override;
-    void Pause500ms() override {}
     void ShowProgress(const Progress& progress, const std::string& text) override;
     void LogFinished(const LogStatistics& statistics) override;
 
@@ -45,7 +53,6 @@ class CliHost : public ConversionHost {
     void EndLiveLine();
 
   private:
-    ConversionSettings fields_;
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;

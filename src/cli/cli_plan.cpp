@@ -9,6 +9,7 @@
 #include "cli/log_list.h"
 #include "conversion/output/csv_claims.h"
 #include "conversion/output/file_names.h"
+#include "conversion/status_texts.h"
 
 namespace tarnimex {
 
@@ -40,7 +41,7 @@ Plan PlanLogs(const CliOptions& options, std::ostream& err, std::string& error) 
     Plan plan;
     if (!error.empty()) return plan;
     for (const auto& [name, reason] : list.problems) {
-        err << "Can not Open: " << name << '\n' << reason << '\n';
+        err << CanNotOpenText(name) << '\n' << reason << '\n';
     }
     for (const std::string& note : list.notes) err << note << '\n';
     plan.problems = static_cast<int>(list.problems.size());

@@ -13,6 +13,7 @@
 #include "cli/cli_summary.h"
 #include "conversion/conversion_run.h"
 #include "conversion/reports/sentence.h"
+#include "conversion/status_texts.h"
 #include "platform/file_access.h"
 #include "settings/converter_settings.h"
 
@@ -165,7 +166,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const auto start = std::chrono::steady_clock::now();
     BatchTotals totals = RunBatch(setup, plan.logs, status, err);
     totals.failed += plan.problems;
-    if (AbortRequested && !options.quiet) status << "Aborted by user!\n";
+    if (AbortRequested && !options.quiet) status << kAbortedStatus << '\n';
     if (plan.logs.size() + static_cast<std::size_t>(plan.problems) > 1 && !options.quiet) {
         status << ClosingLine(totals, plan, std::chrono::steady_clock::now() - start) << '\n';
     }

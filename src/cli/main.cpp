@@ -5,7 +5,7 @@
 #include <new>
 
 #include "cli/cli_run.h"
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
 #include "platform/console.h"
 
 namespace {

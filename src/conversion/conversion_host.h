@@ -1,19 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a conversion run needs of its host: the window, the command line or a
-// test. The run reads the input fields, writes the status line and lets the host
-// handle its pending events at fixed points.
+// What a conversion run needs of its host (the window, the command line or a
+// test), by what flows: the settings it reads, the texts and figures it shows,
+// and, in the window only, the points where pending events are handled.
 #pragma once
 
-#include <atomic>
+#include <concepts>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
+#include "conversion/host_field.h"
 #include "conversion/statistics/statistics.h"
 
 namespace tarnimex {
 
-enum class HostField { Key, SecKey, SecDec, TimeDiff, MaxStep };
+// The settings a run reads, at the moments it reads them: a change in the
+// window during a run takes effect where the reading is.
+class ConversionSettingsSource {
+  public:
+    virtual ~ConversionSettingsSource() = default;
+    // Current text of an input field, read once per log; SecDec gives the
+    // selected item's text ("Auto", "0" .. "3"), empty when none is selected.
+    virtual std::string FieldText(HostField field) = 0;
+    // A threshold or max step that reads as 0 is replaced, in its box too.
+    virtual void SetFieldText(HostField field, const std::string& text) = 0;
+    // Read once per accepted report, so a change takes effect within the run.
+    virtual bool LimitChecked() = 0;
+    // Read at every use; an alarm step of 0 or less marks no alarms.
+    virtual double AlarmStep() = 0;
+    virtual std::string SymbolOfAlarm() = 0;
+};
 
 // How far the reading of a log has come, at each progress step.
 struct Progress {
@@ -23,27 +38,14 @@ struct Progress {
     std::int64_t lines = 0;
 };
 
-class ConversionHost {
+// Where a run's texts and figures go: the status line, error boxes, progress.
+class StatusSink {
   public:
-    virtual ~ConversionHost() = default;
-
-    // Current text of an input field; SecDec gives the selected item's text
-    // ("Auto", "0" .. "3"), empty when none is selected.
-    virtual std::string FieldText(HostField field) = 0;
-    virtual void SetFieldText(HostField field, const std::string& text) = 0;
-    // Read once per accepted report, so a change takes effect within the run.
-    virtual bool LimitChecked() = 0;
-    // Read at every use; an alarm step of 0 or less marks no alarms.
-    virtual double AlarmStep() = 0;
-    virtual std::string SymbolOfAlarm() = 0;
-
+    virtual ~StatusSink() = default;
     virtual void SetStatus(const std::string& text) = 0;
-    virtual void ProcessEvents() = 0;
-    virtual void SetBusyCursor(bool busy) = 0;
     // A modal error box with one OK button. The detail (the system's reason,
     // when there is one) is not part of the box's text.
     virtual void ShowError(const std::string& text, const std::string& detail) = 0;
-    virtual void Pause500ms() = 0;
     // The progress of the log being read, and the status text that shows it
     // (the window's status line); a host may show the figures its own way.
     virtual void ShowProgress(const Progress& /*progress*/, const std::string& text) {
@@ -54,24 +56,38 @@ class ConversionHost {
     virtual void LogFinished(const LogStatistics& /*statistics*/) {}
 };
 
-// The process's one abort flag: set by Escape, a close request or Ctrl-C,
-// cleared when a run starts, tested before each log, each line and each block
-// read.
-extern std::atomic<bool> AbortRequested;
-
-// A file error that ends the whole run (on the command line, only a log that
-// cannot be read does): the CSV could not be written, or the log could not be
-// read. The message names the path and the system's reason.
-class IoError : public std::runtime_error {
+// The window's part in a run: its pending events are handled at fixed points
+// (after each progress text, so that Escape is seen), its cursor shows that it
+// is busy, and a finished log's status stays a moment. Elsewhere there is
+// nothing to do.
+class EventPump {
   public:
-    using std::runtime_error::runtime_error;
+    virtual ~EventPump() = default;
+    virtual void ProcessEvents() {}
+    virtual void SetBusyCursor(bool /*busy*/) {}
+    virtual void Pause500ms() {}
+
+    // The pump of a host without events.
+    static EventPump& None() {
+        static EventPump none;
+        return none;
+    }
 };
 
-// The log was read, but its CSV could not be written: a host may let the run
-// go on with the next log.
-class CsvError : public IoError {
-  public:
-    using IoError::IoError;
+// The three sides of a run's host, each perhaps another object.
+struct ConversionHost {
+    ConversionHost(ConversionSettingsSource& settingsSource, StatusSink& statusSink,
+                   EventPump& eventPump = EventPump::None())
+        : settings(settingsSource), status(statusSink), events(eventPump) {}
+    // A host that is all three: the window, or a test's.
+    template <class Host>
+    requires std::derived_from<Host, ConversionSettingsSource> &&
+        std::derived_from<Host, StatusSink> && std::derived_from<Host, EventPump>
+        ConversionHost(Host& host) : ConversionHost(host, host, host) {}
+
+    ConversionSettingsSource& settings;
+    StatusSink& status;
+    EventPump& events;
 };
 
 }  // namespace tarnimex

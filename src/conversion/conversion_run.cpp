@@ -6,7 +6,6 @@
 // step carry the alarm mark.
 #include "conversion/conversion_run.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -23,11 +22,10 @@
 #include "conversion/reports/sentence.h"
 #include "conversion/reports/time_stamp.h"
 #include "conversion/statistics/statistics.h"
+#include "conversion/status_texts.h"
 #include "platform/path_names.h"
 
 namespace tarnimex {
-
-std::atomic<bool> AbortRequested{false};
 
 namespace {
 
@@ -41,29 +39,6 @@ constexpr std::int64_t kProgressLines = 20000;
 // A line without end (binary data, zeros) shows its progress as it is read,
 // every so many bytes, so that it too can be followed and stopped.
 constexpr std::int64_t kProgressBytes = 8 << 20;
-
-// "name ( 25.0%  12/40000Lines)": the percentage with one decimal in the
-// regional separator, at least three characters wide.
-std::string ProgressText(const std::string& name, const Progress& progress,
-                         std::string_view decimal) {
-    const std::int64_t bytesRead = progress.bytesRead;
-    const std::int64_t size = progress.size;
-    const double percent =
-        size > 0 ? static_cast<double>(bytesRead) / static_cast<double>(size) * 100.0 : 0.0;
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 1);
-    std::string text;
-    for (const char* p = buffer; p != result.ptr; ++p) {
-        if (*p == '.')
-            text += decimal;
-        else
-            text += *p;
-    }
-    while (text.size() < 3) text.insert(text.begin(), ' ');
-    return name + " (" + text + "%  " + std::to_string(progress.rows) + "/" +
-           std::to_string(progress.lines) + "Lines)";
-}
 
 bool OpenStandardInput(LogReader& reader, std::string& reason) {
     try {
@@ -85,8 +60,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 // The working record of one log.
 class ConversionState {
   public:
-    ConversionState(ConversionHost& host, const TextEncoding& encoding)
-        : host_(host), encoding_(encoding) {}
+    ConversionState(ConversionSettingsSource& settings, const TextEncoding& encoding)
+        : settings_(settings), encoding_(encoding) {}
 
     std::string SentenceKey;
     std::string SecondKey;
@@ -108,11 +83,11 @@ class ConversionState {
         const double utc = time - delay / kSecondsPerDay;
         if (delay > MaxDelay) MaxDelay = delay;
         if (delay < MinDelay) MinDelay = delay;
-        const double alarmStep = host_.AlarmStep();
+        const double alarmStep = settings_.AlarmStep();
         Statistics.Add(time, delay, report.delay.has_value(), alarmStep);
         const double diff = delay - prevDelay_;
         const bool bigStep = std::fabs(utc - lastRowUtc_) >= MaxTimeStep;
-        const bool limit = host_.LimitChecked();
+        const bool limit = settings_.LimitChecked();
         const bool emitted = !limit || std::fabs(diff) >= ThresholdTime || bigStep;
         if (emitted) {
             const bool over = alarmStep > 0 && std::fabs(delay) > alarmStep;
@@ -138,7 +113,7 @@ class ConversionState {
 
   private:
     std::string_view Symbol() {
-        std::string symbol = host_.SymbolOfAlarm();
+        std::string symbol = settings_.SymbolOfAlarm();
         if (symbol != symbolSource_) {
             symbolSource_ = symbol;
             symbolEncoded_ = EncodeText(symbol, encoding_);
@@ -146,7 +121,7 @@ class ConversionState {
         return symbolEncoded_;
     }
 
-    ConversionHost& host_;
+    ConversionSettingsSource& settings_;
     const TextEncoding& encoding_;
     double prevDelay_ = 0;
     double prevTime_ = 0;
@@ -160,38 +135,40 @@ class ConversionState {
 // Restores the normal cursor however the log's conversion ends.
 class BusyCursor {
   public:
-    explicit BusyCursor(ConversionHost& host) : host_(host) { host_.SetBusyCursor(true); }
-    ~BusyCursor() { host_.SetBusyCursor(false); }
+    explicit BusyCursor(EventPump& events) : events_(events) { events_.SetBusyCursor(true); }
+    ~BusyCursor() { events_.SetBusyCursor(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
   private:
-    ConversionHost& host_;
+    EventPump& events_;
 };
 
-// The inputs of one log, read from the host's fields once; a threshold or
+// The inputs of one log, read from the settings once; a threshold or
 // max time step that reads as 0 (empty or not a number) is replaced, in its
 // box too.
-void ReadParameters(ConversionHost& host, const std::string& decimal, ConversionState& state) {
-    state.MaxTimeStep = ReadUserNumber(host.FieldText(HostField::MaxStep), decimal).value_or(0.0);
+void ReadParameters(ConversionSettingsSource& settings, const std::string& decimal,
+                    ConversionState& state) {
+    state.MaxTimeStep =
+        ReadUserNumber(settings.FieldText(HostField::MaxStep), decimal).value_or(0.0);
     state.ThresholdTime =
-        ReadUserNumber(host.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
-    state.SentenceKey = std::string(Trim(host.FieldText(HostField::Key)));
-    state.SecondKey = std::string(Trim(host.FieldText(HostField::SecKey)));
+        ReadUserNumber(settings.FieldText(HostField::TimeDiff), decimal).value_or(0.0);
+    state.SentenceKey = std::string(Trim(settings.FieldText(HostField::Key)));
+    state.SecondKey = std::string(Trim(settings.FieldText(HostField::SecKey)));
     if (state.MaxTimeStep == 0) {
         state.MaxTimeStep = ParseFloat(kMaxStepReplacement);
-        host.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
+        settings.SetFieldText(HostField::MaxStep, std::string(kMaxStepReplacement));
     }
     if (state.ThresholdTime == 0) {
         state.ThresholdTime = ParseFloat(kThresholdReplacement);
-        host.SetFieldText(HostField::TimeDiff, std::string(kThresholdReplacement));
+        settings.SetFieldText(HostField::TimeDiff, std::string(kThresholdReplacement));
     }
 }
 
-void ShowProgress(ConversionHost& host, const std::string& name, const std::string& decimal,
+void ShowProgress(const ConversionHost& host, const std::string& name, const std::string& decimal,
                   const Progress& progress) {
-    host.ShowProgress(progress, ProgressText(name, progress, decimal));
-    host.ProcessEvents();
+    host.status.ShowProgress(progress, ProgressText(name, progress, decimal));
+    host.events.ProcessEvents();
 }
 
 // Reads the open log to its end, or until an abort, and closes it; the
@@ -200,7 +177,7 @@ void ShowProgress(ConversionHost& host, const std::string& name, const std::stri
 // Returns the frames met. The loop is inlined whole (the line reader and the
 // report search have other callers too): a call per line and per report cost
 // 4% on a log with a report on every line.
-[[gnu::flatten]] FrameCounts ReadReports(LogReader& reader, ConversionHost& host,
+[[gnu::flatten]] FrameCounts ReadReports(LogReader& reader, const ConversionHost& host,
                                          const std::string& name, const std::string& decimal,
                                          ReportFinder& finder, ConversionState& state) {
     struct CloseReader {
@@ -236,7 +213,7 @@ void ShowProgress(ConversionHost& host, const std::string& name, const std::stri
 // The same through chunks read on several threads: the reports are taken in
 // the log's order, and the progress texts and host's events come after the
 // same lines, with the same figures, as from one reader.
-FrameCounts ReadReportsInChunks(ChunkedLog& chunks, std::int64_t size, ConversionHost& host,
+FrameCounts ReadReportsInChunks(ChunkedLog& chunks, std::int64_t size, const ConversionHost& host,
                                 const std::string& name, const std::string& decimal,
                                 ConversionState& state) {
     std::int64_t nextProgress = kProgressLines;
@@ -294,7 +271,7 @@ bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regi
 
 }  // namespace
 
-Converter::Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
+Converter::Converter(ConversionHost host, RegionalFormat regional, TextEncoding encoding,
                      LogReader::Mode mode)
     : host_(host),
       regional_(std::move(regional)),
@@ -331,45 +308,51 @@ void Converter::ConvertFiles(std::string_view list) {
         const std::string csv = CsvFileName(entry);
         const std::string refusal = entry.empty() ? std::string() : claims.Claim(csv, entry);
         if (refusal.empty())
-            ConvertFile(entry, csv);
+            ConvertEntry(entry, csv);
         else
             Refuse(entry, refusal);
     }
-    if (AbortRequested) host_.SetStatus("Aborted by user!");
+    if (AbortRequested) host_.status.SetStatus(kAbortedStatus);
 }
 
-void Converter::Refuse(const std::string& name, const std::string& reason) {
+LogResult Converter::Refuse(const std::string& name, const std::string& reason) {
     ++failedEntries_;
-    host_.SetStatus("Error!");
-    host_.ShowError("Can not Convert: " + name, reason);
+    host_.status.SetStatus(kErrorStatus);
+    host_.status.ShowError(CanNotConvertText(name), reason);
+    return {LogOutcome::Refused, {}};
 }
 
-void Converter::ConvertFile(std::string_view name) {
-    ConvertFile(name, CsvFileName(name));
-}
-
-void Converter::ConvertFile(std::string_view nameView, const std::string& csvName) {
-    const std::string name(nameView);
+LogResult Converter::ConvertFile(std::string_view name, const std::string& csvName) {
     try {
-        ConvertLog(name, csvName);
-    } catch (const DamagedLog& e) {
-        // Part of a log is no log: nothing is written, the run goes on.
-        ++failedEntries_;
-        host_.SetStatus("Error!");
-        host_.ShowError("Can not Open: " + name, e.what());
+        return ConvertEntry(std::string(name), csvName);
+    } catch (const CsvError& e) {
+        host_.status.ShowError(e.what(), "");
+        return {LogOutcome::CouldNotWrite, lastStatistics_};
     }
 }
 
-void Converter::ConvertLog(const std::string& name, const std::string& csvName) {
-    ConversionState state(host_, encoding_);
-    ReadParameters(host_, regional_.decimalSeparator, state);
-    if (!OpenLog(name, csvName)) return;
-    host_.SetStatus(name);
-    host_.ProcessEvents();
+LogResult Converter::ConvertEntry(const std::string& name, const std::string& csvName) {
+    try {
+        return ConvertLog(name, csvName);
+    } catch (const DamagedLog& e) {
+        // Part of a log is no log: nothing is written, the run goes on.
+        ++failedEntries_;
+        host_.status.SetStatus(kErrorStatus);
+        host_.status.ShowError(CanNotOpenText(name), e.what());
+        return {LogOutcome::Damaged, {}};
+    }
+}
 
-    const std::string decimals = host_.FieldText(HostField::SecDec);
+LogResult Converter::ConvertLog(const std::string& name, const std::string& csvName) {
+    ConversionState state(host_.settings, encoding_);
+    ReadParameters(host_.settings, regional_.decimalSeparator, state);
+    if (std::optional<LogResult> notOpened = OpenLog(name, csvName)) return *notOpened;
+    host_.status.SetStatus(name);
+    host_.events.ProcessEvents();
+
+    const std::string decimals = host_.settings.FieldText(HostField::SecDec);
     state.SecondDecimals = decimals.size() <= 2 ? ParseInt(decimals) : -1;
-    BusyCursor cursor(host_);
+    BusyCursor cursor(host_.events);
     ReportFinder finder(state.SentenceKey, state.SecondKey, regional_);
     state.MaxTimeStep /= kSecondsPerDay;
     std::optional<FrameCounts> frames;
@@ -393,28 +376,26 @@ void Converter::ConvertLog(const std::string& name, const std::string& csvName) 
     lastStatistics_.secondDecimals = state.SecondDecimals;
     lastStatistics_.frames = *frames;
     if (state.OutputLines.Empty()) {
-        host_.SetStatus("No effective data.");
-        if (!AbortRequested) host_.LogFinished(lastStatistics_);
-        return;
+        host_.status.SetStatus(kNoDataStatus);
+        if (!AbortRequested) host_.status.LogFinished(lastStatistics_);
+        return {LogOutcome::NoData, lastStatistics_};
     }
-    if (AbortRequested) return;
-    host_.SetStatus("Output..");
+    if (AbortRequested) return {LogOutcome::Aborted, lastStatistics_};
+    host_.status.SetStatus(kOutputStatus);
     if (!WriteCsv(files_ ? files_->OpenCsv(csvName) : OpenCsvOutput(csvName), regional_, encoding_,
                   state)) {
-        return;
+        return {LogOutcome::Aborted, lastStatistics_};
     }
     lastCsv_ = csvName;
-    const std::string& decimal = regional_.decimalSeparator;
-    host_.SetStatus("Completed:  Max=" + FormatGeneralNumber(state.MaxDelay, decimal) +
-                    "Sec.  Min=" + FormatGeneralNumber(state.MinDelay, decimal) +
-                    "Sec.  Output=" + std::to_string(state.RowCount()) + "/" +
-                    std::to_string(state.LineCount) + "Lines");
-    host_.LogFinished(lastStatistics_);
-    host_.ProcessEvents();
-    host_.Pause500ms();
+    host_.status.SetStatus(CompletedText(state.MaxDelay, state.MinDelay, state.RowCount(),
+                                         state.LineCount, regional_.decimalSeparator));
+    host_.status.LogFinished(lastStatistics_);
+    host_.events.ProcessEvents();
+    host_.events.Pause500ms();
+    return {LogOutcome::Converted, lastStatistics_};
 }
 
-bool Converter::OpenLog(const std::string& name, const std::string& csvName) {
+std::optional<LogResult> Converter::OpenLog(const std::string& name, const std::string& csvName) {
     std::string reason;
     const bool fromStandardInput = dashIsStandardInput_ && name == "-";
     const bool opened = files_              ? files_->OpenLog(reader_, name, reason)
@@ -422,21 +403,20 @@ bool Converter::OpenLog(const std::string& name, const std::string& csvName) {
                                             : reader_.OpenLogFile(name, &reason);
     if (!opened) {
         ++failedEntries_;
-        host_.SetStatus("Error!");
-        host_.ShowError("Can not Open: " + name, reason);
-        return false;
+        host_.status.SetStatus(kErrorStatus);
+        host_.status.ShowError(CanNotOpenText(name), reason);
+        return LogResult{LogOutcome::CouldNotOpen, {}};
     }
     if (!fromStandardInput && SameFile(csvName, name)) {
         // The output would overwrite the log it is made from: by its name, or
         // as a second name of it (a link, --output naming the log).
         reader_.Close();
-        Refuse(name,
-               csvName == name && CsvFileName(name) == name
-                   ? "The log has the extension .csv; its output would overwrite it."
-                   : "Its CSV \"" + csvName + "\" is the log itself; it would be overwritten.");
-        return false;
+        return Refuse(
+            name, csvName == name && CsvFileName(name) == name
+                      ? "The log has the extension .csv; its output would overwrite it."
+                      : "Its CSV \"" + csvName + "\" is the log itself; it would be overwritten.");
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace tarnimex

@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run: turns a ";"-separated list of logs into CSV files beside
 // them, one row per selected report, with count, maximum and minimum on the
-// first row. It reaches its host only through ConversionHost.
+// first row. It reaches its host only through ConversionHost, and tells what
+// became of each log as a LogResult.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "conversion/abort_request.h"
 #include "conversion/conversion_host.h"
 #include "conversion/input/chunked_log.h"
 #include "conversion/input/log_reader.h"
 #include "conversion/input/seekable_log.h"
+#include "conversion/io_errors.h"
 #include "conversion/output/csv_file.h"
 #include "conversion/output/file_names.h"
 #include "conversion/statistics/statistics.h"
@@ -38,18 +42,39 @@ class ConversionFiles {
     }
 };
 
+// What became of one log; the front ends count these and answer by them (the
+// command line's exit code), while the texts shown stay the run's.
+enum class LogOutcome {
+    Converted,      // its CSV is written
+    NoData,         // no report was selected (an abort may have come first): no CSV
+    CouldNotOpen,   // the log could not be opened
+    Damaged,        // its compressed data do not decode: no CSV
+    Refused,        // its CSV would overwrite a log
+    CouldNotWrite,  // its CSV could not be written; an earlier one stays
+    Aborted,        // stopped before its CSV was written; an earlier one stays
+};
+
+struct LogResult {
+    LogOutcome outcome = LogOutcome::Aborted;
+    // Of the log as read (up to an abort): rows, lines, delays; empty when it
+    // was not read.
+    LogStatistics statistics;
+};
+
 class Converter {
   public:
-    Converter(ConversionHost& host, RegionalFormat regional, TextEncoding encoding,
+    Converter(ConversionHost host, RegionalFormat regional, TextEncoding encoding,
               LogReader::Mode mode = LogReader::Mode::Fast);
 
     // Clears AbortRequested and converts each entry. Throws IoError when a CSV
     // cannot be written or a log cannot be read; the rest of the list is dropped.
     void ConvertFiles(std::string_view list);
-    void ConvertFile(std::string_view name);
-    // The same into the CSV named by the caller; "-" writes it to standard
-    // output, once complete.
-    void ConvertFile(std::string_view name, const std::string& csvName);
+    // One log into the CSV named by the caller; "-" writes it to standard
+    // output, once complete. A CSV that cannot be written is shown as an error
+    // and ends only this log; throws IoError when the log cannot be read.
+    LogResult ConvertFile(std::string_view name, const std::string& csvName);
+    // Shows why an entry is not converted (its CSV is another entry's).
+    LogResult Refuse(const std::string& name, const std::string& reason);
     // From now on a log named "-" is standard input (the command line's).
     void ReadDashAsStandardInput() { dashIsStandardInput_ = true; }
     // From now on logs and CSVs go through files instead of the file system.
@@ -68,14 +93,16 @@ class Converter {
     const LogStatistics& LastStatistics() const { return lastStatistics_; }
 
   private:
-    void ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
-    void Refuse(const std::string& name, const std::string& reason);
-    // Opens the log, or shows why not; false when it is not to be converted.
-    bool OpenLog(const std::string& name, const std::string& csvName);
+    // One log; throws CsvError when its CSV cannot be written.
+    LogResult ConvertEntry(const std::string& name, const std::string& csvName);
+    LogResult ConvertLog(const std::string& name, const std::string& csvName);  // throws DamagedLog
+    // Opens the log, or shows why not; what became of it when it is not to be
+    // converted.
+    std::optional<LogResult> OpenLog(const std::string& name, const std::string& csvName);
     // The open log as one to read in parts, when it is large enough and may be.
     std::unique_ptr<SeekableLog> SplittableLog(const std::string& name) const;
 
-    ConversionHost& host_;
+    ConversionHost host_;
     RegionalFormat regional_;
     TextEncoding encoding_;
     LogReader::Mode mode_;

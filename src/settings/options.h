@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "conversion/conversion_host.h"
+#include "conversion/host_field.h"
 #include "platform/regional_format.h"
 #include "settings/window_placement.h"
 

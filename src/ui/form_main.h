@@ -25,7 +25,11 @@ namespace tarnimex {
 // The width a list's text has inside its frame and arrow.
 int ListFieldWidth(const QComboBox* list);
 
-class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
+class TFormMain : public QWidget,
+                  public ConversionSettingsSource,
+                  public StatusSink,
+                  public EventPump,
+                  public OptionsWindow {
     Q_OBJECT
   public:
     static constexpr int kClientWidth = 604;
@@ -74,18 +78,20 @@ class TFormMain : public QWidget, public ConversionHost, public OptionsWindow {
     bool FormCloseQuery();
     void FormClose();
 
-    // ConversionHost
+    // ConversionSettingsSource: the input fields, read live during a run.
     std::string FieldText(HostField field) override;
     void SetFieldText(HostField field, const std::string& text) override;
     bool LimitChecked() override;
     double AlarmStep() override;
     std::string SymbolOfAlarm() override;
+    // StatusSink: the status line and error boxes.
     void SetStatus(const std::string& text) override;
-    void ProcessEvents() override;
-    void SetBusyCursor(bool busy) override;
     void ShowError(const std::string& text, const std::string& detail) override;
     // The box ShowError shows.
     std::unique_ptr<QMessageBox> ErrorBox(const std::string& text, const std::string& detail);
+    // EventPump
+    void ProcessEvents() override;
+    void SetBusyCursor(bool busy) override;
     void Pause500ms() override;
 
     // OptionsWindow

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
 #include "support/child_process.h"
 #include "support/compress.h"
 #include "support/environment.h"

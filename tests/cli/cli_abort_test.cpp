@@ -13,7 +13,7 @@
 #include <streambuf>
 
 #include "cli/cli_run.h"
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
 #include "support/environment.h"
 #include "support/files.h"
 

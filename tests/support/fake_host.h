@@ -12,7 +12,7 @@
 
 namespace tarnimex::test {
 
-class FakeHost : public ConversionHost {
+class FakeHost : public ConversionSettingsSource, public StatusSink, public EventPump {
   public:
     std::map<HostField, std::string> fields = {{HostField::Key, "$GPTXT"},
                                                {HostField::SecKey, "RMC delay"},

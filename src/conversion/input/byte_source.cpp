@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
+#include "conversion/io_errors.h"
 
 namespace tarnimex {
 

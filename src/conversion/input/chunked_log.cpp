@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
 
 namespace tarnimex {
 

@@ -22,7 +22,8 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
+#include "conversion/io_errors.h"
 
 namespace tarnimex {
 

@@ -13,8 +13,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "conversion/conversion_host.h"
+#include "conversion/abort_request.h"
 #include "conversion/input/compressed_source.h"
+#include "conversion/io_errors.h"
 #include "conversion/simd/kernels.h"
 #include "platform/file_access.h"
 #include "platform/path_names.h"

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "conversion/conversion_host.h"
+#include "conversion/io_errors.h"
 #include "platform/system_error.h"
 
 namespace tarnimex {
