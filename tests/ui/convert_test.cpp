@@ -52,8 +52,7 @@ class ConvertTest : public QObject {
                   "$GPRMC,123456.00,A*00\r\n"
                   "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(log);
 
         QTest::mouseClick(form.ButtonConvert, Qt::LeftButton);
@@ -78,8 +77,7 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("long.nmea"), LongLog());
         WriteFile(workspace.Path("next.nmea"), ReportLog({0.1, 0.2}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         EscapeCounter counter;
         form.LabeledEditFilename->installEventFilter(&counter);
         form.LabeledEditFilename->setText(workspace.Path("long.nmea") + ";" +
@@ -110,8 +108,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("a.nmea"), ReportLog({0.1, 0.3}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("a.nmea"));
         QTest::keyClick(form.LabeledEditFilename, Qt::Key_Escape);
         QVERIFY(AbortRequested);
@@ -124,8 +121,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("long.nmea"), LongLog());
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("long.nmea"));
         form.LabeledEditTimeDiff->setText("0.7");
         form.onStatus = [&](const std::string& status) {
@@ -150,8 +146,7 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("other.nmea"), ReportLog({0.1}));
         WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$XXTXT"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         auto dialog = std::make_unique<ScriptedOpenDialog>();
         dialog->answer = QStringList{workspace.Path("other.nmea")};
         ScriptedOpenDialog* browse = dialog.get();
@@ -189,8 +184,7 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("b.nmea"), ReportLog({0.2}));
         QVERIFY(QDir().mkdir(workspace.Path("a.csv")));  // a folder where the CSV goes
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("a.nmea") + ";" +
                                           workspace.Path("b.nmea"));
 
@@ -212,8 +206,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("b.nmea"), ReportLog({0.2}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("gone.nmea") + ";" +
                                           workspace.Path("b.nmea"));
         form.ButtonConvertClick();

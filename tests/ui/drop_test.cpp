@@ -20,8 +20,7 @@ class DropTest : public QObject {
     void twoLogsReplaceTheFileBox() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/old/one.nmea");
         Drop(form, {workspace.Path("a.nmea"), workspace.Path("b.log")});
         QCOMPARE(form.LabeledEditFilename->text(),
@@ -35,8 +34,7 @@ class DropTest : public QObject {
         WriteFile(workspace.Path("Other.INI"),
                   SettingsFile({"KeyText=$GNTXT", "UseLimit=1", "SymbolOfAlarm=##"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/old/one.nmea");
         form.LabeledEditSecKey->setText("typed before the drop");
 
@@ -60,8 +58,7 @@ class DropTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("lab.ini"), SettingsFile({"SecKeyText=LAB delay"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditKey->setText("$GPZZZ");
 
         Drop(form, {workspace.Path("first.nmea"), workspace.Path("lab.ini"),
@@ -85,8 +82,7 @@ class DropTest : public QObject {
         const QByteArray oldAppData = qgetenv("APPDATA");
         qputenv("APPDATA", workspace.Path("plain-file").toLocal8Bit());
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/kept.nmea");
 
         Drop(form, {workspace.Path("a.nmea"), workspace.Path("missing-folder/x.ini"),
@@ -111,8 +107,7 @@ class DropTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$GNTXT"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         Drop(form, {workspace.Path("other.ini")}, form.LabeledEditSecKey);
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("other.ini"));
         QCOMPARE(form.LabeledEditKey->text(), QString("$GNTXT"));

@@ -91,8 +91,7 @@ class OpenDialogTest : public QObject {
     void dialogIsCentredInsideTheWorkAreaAndThenMovesFreely() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         auto owned = std::make_unique<ShownOpenDialog>();
         ShownOpenDialog& dialog = *owned;
         form.OpenDialog1 = std::move(owned);

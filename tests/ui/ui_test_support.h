@@ -31,6 +31,11 @@ class TestFormMain : public TFormMain {
     // Shows the window and waits until it is active, so that its first
     // activation has loaded the settings.
     void ShowActive();
+    // FormCreate, then ShowActive: the window as the user first sees it.
+    void Open() {
+        FormCreate();
+        ShowActive();
+    }
 
     std::vector<std::string> errors;
     std::vector<std::string> statuses;
