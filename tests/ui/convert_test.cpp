@@ -6,6 +6,7 @@
 
 #include "settings/options.h"
 #include "settings/settings_location.h"
+#include "support/frames.h"
 #include "ui/ui_test_classes.h"
 #include "ui/ui_test_support.h"
 
@@ -48,9 +49,8 @@ class ConvertTest : public QObject {
     void convertsARealLog() {
         TempWorkspace workspace;
         const QString log = workspace.Path("capture.nmea");
-        WriteFile(log,
-                  "$GPRMC,123456.00,A*00\r\n"
-                  "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
+        WriteFile(log, QByteArray::fromStdString("$GPRMC,123456.00,A*00\r\n" +
+                                                 ReportLine("2023/07/05 12:34:56.000", "0.123")));
         TestFormMain form;
         form.Open();
         form.LabeledEditFilename->setText(log);
