@@ -147,10 +147,8 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$XXTXT"}));
         TestFormMain form;
         form.Open();
-        auto dialog = std::make_unique<ScriptedOpenDialog>();
-        dialog->answer = QStringList{workspace.Path("other.nmea")};
-        ScriptedOpenDialog* browse = dialog.get();
-        form.OpenDialog1 = std::move(dialog);
+        ScriptedOpenDialog& browse = form.UseOpenDialog<ScriptedOpenDialog>();
+        browse.answer = QStringList{workspace.Path("other.nmea")};
         form.LabeledEditFilename->setText(workspace.Path("long.nmea"));
         bool tried = false;
         form.onStatus = [&](const std::string& status) {
@@ -169,7 +167,7 @@ class ConvertTest : public QObject {
         QVERIFY(form.LabelProg->text().startsWith("Completed:"));
         QVERIFY(Exists(workspace.Path("long.csv")));
         QVERIFY(!Exists(workspace.Path("other.csv")));
-        QCOMPARE(browse->runs, 0);
+        QCOMPARE(browse.runs, 0);
         QCOMPARE(form.refusals, 4);  // each heard, the drop too
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
         QCOMPARE(form.LabeledEditKey->text(), QString("$GPTXT"));

@@ -78,9 +78,7 @@ class DropTest : public QObject {
     // of the drop taken.
     void unusableSettingsFileStopsTheDrop() {
         TempWorkspace workspace;
-        WriteFile(workspace.Path("plain-file"), "x");
-        const QByteArray oldAppData = qgetenv("APPDATA");
-        qputenv("APPDATA", workspace.Path("plain-file").toLocal8Bit());
+        workspace.BlockPerUserFolder();
         TestFormMain form;
         form.Open();
         form.LabeledEditFilename->setText("/kept.nmea");
@@ -88,11 +86,6 @@ class DropTest : public QObject {
         Drop(form, {workspace.Path("a.nmea"), workspace.Path("missing-folder/x.ini"),
                     workspace.Path("late.ini")});
 
-        if (oldAppData.isNull()) {
-            qunsetenv("APPDATA");
-        } else {
-            qputenv("APPDATA", oldAppData);
-        }
         QCOMPARE(form.errors.size(), std::size_t{1});
         QVERIFY2(form.errors[0].starts_with("Cannot create : "), form.errors[0].c_str());
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
@@ -135,9 +128,7 @@ class DropTest : public QObject {
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
             "/QtProject.conf";
         QFile::remove(conf);
-        auto dialog = std::make_unique<ScriptedOpenDialog>();
-        dialog->answer = QStringList{workspace.Path("a.nmea")};
-        form.OpenDialog1 = std::move(dialog);
+        form.UseOpenDialog<ScriptedOpenDialog>().answer = QStringList{workspace.Path("a.nmea")};
         form.ButtonBrowseClick();
         QCOMPARE(form.LabeledEditFilename->text(), workspace.Path("a.nmea"));
         QVERIFY2(!QFile::exists(conf), qPrintable(conf));

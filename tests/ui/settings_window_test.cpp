@@ -101,17 +101,10 @@ class SettingsWindowTest : public QObject {
     // the window still opens, fixed in size and taking drops.
     void startUpWithoutASettingsFile() {
         TempWorkspace workspace;
-        WriteFile(workspace.Path("plain-file"), "x");
         SetExecutablePathForTesting(workspace.PathStd("missing/tarnimex"));
-        const QByteArray oldAppData = qgetenv("APPDATA");
-        qputenv("APPDATA", workspace.Path("plain-file").toLocal8Bit());
+        workspace.BlockPerUserFolder();
         TestFormMain form;
         form.FormCreate();
-        if (oldAppData.isNull()) {
-            qunsetenv("APPDATA");
-        } else {
-            qputenv("APPDATA", oldAppData);
-        }
         QCOMPARE(form.errors.size(), std::size_t{1});
         QVERIFY2(form.errors[0].starts_with("Cannot create : "), form.errors[0].c_str());
         QCOMPARE(form.windowTitle(), QString("Tarnimex Ver1.00"));

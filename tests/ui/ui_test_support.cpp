@@ -40,6 +40,13 @@ TempWorkspace::TempWorkspace() {
 }
 
 TempWorkspace::~TempWorkspace() {
+    if (oldAppData_) {
+        if (oldAppData_->isNull()) {
+            qunsetenv("APPDATA");
+        } else {
+            qputenv("APPDATA", *oldAppData_);
+        }
+    }
     SetExecutablePathForTesting("");
     IniFileName.clear();
     AlarmStep = 0;
@@ -50,6 +57,12 @@ TempWorkspace::~TempWorkspace() {
 QString TempWorkspace::Path(const QString& name) const {
     // In the system's own form, as the window shows names.
     return QDir::toNativeSeparators(dir_.filePath(name));
+}
+
+void TempWorkspace::BlockPerUserFolder() {
+    WriteFile(Path("plain-file"), "x");
+    oldAppData_ = qgetenv("APPDATA");
+    qputenv("APPDATA", Path("plain-file").toLocal8Bit());
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,14 @@ class TestFormMain : public TFormMain {
         FormCreate();
         ShowActive();
     }
+    // A dialog of this kind in place of the file dialog, owned by the window.
+    template <class Dialog>
+    Dialog& UseOpenDialog() {
+        auto owned = std::make_unique<Dialog>();
+        Dialog& dialog = *owned;
+        OpenDialog1 = std::move(owned);
+        return dialog;
+    }
 
     std::vector<std::string> errors;
     std::vector<std::string> statuses;
@@ -53,9 +62,14 @@ class TempWorkspace {
     // The full name of a file in the folder, with the system's separators.
     QString Path(const QString& name) const;
     std::string PathStd(const QString& name) const { return Path(name).toStdString(); }
+    // The per-user settings folder, where the settings go when the executable's
+    // folder cannot take them, made unusable until the workspace goes: APPDATA
+    // names a plain file.
+    void BlockPerUserFolder();
 
   private:
     QTemporaryDir dir_;
+    std::optional<QByteArray> oldAppData_;  // set while the per-user folder is blocked
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes);
