@@ -24,10 +24,6 @@ const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 
 class CompressedLog : public test::ScratchFolderTest {
   protected:
-    std::string Log(const std::string& name, const std::string& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return (dir_ / name).string();
-    }
     // The CSV of the log, removed after reading; empty when none was written.
     std::string Convert(const std::string& list) {
         Converter converter(host_, kYmd, kAscii);

@@ -33,10 +33,6 @@ std::string Report(int second, const std::string& delay) {
 
 class ConversionRun : public test::ScratchFolderTest {
   protected:
-    std::string Log(const std::string& name, const std::string& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return (dir_ / name).string();
-    }
     // The CSV's data rows, header and BOM left out.
     std::vector<std::string> Rows(const std::string& log) {
         std::string csv = ReadFile(CsvFileName(log));
