@@ -4,6 +4,9 @@
 #              Debian package (make test-deb), run the suite again under
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer
 #              briefly, then the Windows suite under Wine (make test-windows)
+# make check — the quick loop on a machine that has what make test installs:
+#              configure, build and run the test suite in BUILD, without
+#              installing packages, sanitizers, fuzzers or Wine
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
 # make test-windows — cross-build the converter, settings, command line and window
 #              for Windows (MinGW-w64) and run their tests under Wine
@@ -50,7 +53,7 @@ WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-
 # windows found (xwininfo) and clicked, and the picture taken (import).
 SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick libmagickcore-6.q16-6-extra
 
-.PHONY: deps test-deps deb-deps deb test-deb windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
+.PHONY: deps test-deps deb-deps deb test-deb windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal check asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
 deps: PACKAGES = $(RUN_PACKAGES)
 test-deps: PACKAGES = $(TEST_PACKAGES)
@@ -84,6 +87,14 @@ test-build: test-deps
 test: test-normal test-deb test-asan fuzz-smoke test-windows
 
 test-normal: test-build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
+
+# The same suite without installing anything. A tree that make test built keeps
+# its benchmarks (and the test over the generator's logs); a new one has none.
+check:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DTARNIMEX_BUILD_TESTS=ON $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTARNIMEX_BUILD_BENCH=OFF)
+	cmake --build $(BUILD) -j$$(nproc)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
 
 # The whole suite again, the window's tests included, with AddressSanitizer and

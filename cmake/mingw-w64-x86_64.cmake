@@ -6,6 +6,10 @@
 #
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 #         [-DCMAKE_PREFIX_PATH=<prefix of the Windows compression libraries>]
+#
+# The static Qt is built with packaging/qt/mingw-toolchain.cmake instead: that
+# file is shipped inside the Qt prefix, whose qt.toolchain.cmake loads it, so it
+# cannot name this folder's wine-run.sh nor carry the project's settings.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -21,10 +21,10 @@
 #include <string_view>
 
 #include "conversion/reports/general_number.h"
-#include "conversion/reports/line_reports.h"
 #include "conversion/reports/sentence.h"
 #include "conversion/reports/time_stamp.h"
 #include "platform/regional_format.h"
+#include "support/split_check.h"
 
 namespace {
 
@@ -89,23 +89,6 @@ void CheckSplit(std::string_view text, std::size_t keyLength) {
     if (count != expectedCount) Fail("field count", text);
     for (int k = 0; k < 10; ++k) {
         if (fields.field[static_cast<std::size_t>(k)] != expected[k]) Fail("field text", text);
-    }
-}
-
-// Every position of the line as a report's start, through the line's index.
-void CheckLineIndex(std::string_view text, std::size_t keyLength) {
-    LineReports index;
-    index.Index(text);
-    for (std::size_t pos = 0; pos < text.size(); ++pos) {
-        SentenceFields direct;
-        SentenceFields indexed;
-        int directCount = 0;
-        int indexedCount = 0;
-        const std::size_t end = SplitReport(text.substr(pos), keyLength, direct, directCount);
-        if (index.Split(pos, keyLength, indexed, indexedCount) != end)
-            Fail("index: report end", text);
-        if (indexedCount != directCount || indexed.field != direct.field)
-            Fail("index: fields", text);
     }
 }
 
@@ -282,7 +265,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     CheckSplit(text, SIZE_MAX);
     CheckSplit(text, data[0] % 12);
-    CheckLineIndex(text, data[0] % 12);
+    if (const std::string difference = test::SplitDifference(text, data[0] % 12);
+        !difference.empty())
+        Fail(("index: " + difference).c_str(), text);
     for (std::string_view separator : {".", ",", "\xD9\xAB", "", ". "}) CheckFloat(text, separator);
     CheckInt(text);
     CheckInt(PlainTrim(text));

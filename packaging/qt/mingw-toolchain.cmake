@@ -7,6 +7,11 @@
 # Usage:
 #   cmake -G Ninja -DCMAKE_TOOLCHAIN_FILE=/path/to/mingw-toolchain.cmake \
 #         -DCMAKE_PREFIX_PATH=/path/to/qt6-mingw-6.4.2 -DQT_HOST_PATH=/usr ...
+#
+# The project itself builds with cmake/mingw-w64-x86_64.cmake: this file is
+# shipped inside the Qt prefix (its qt.toolchain.cmake loads it from there), so
+# it stays free of the project's settings (static zlib, the target's pkg-config
+# files, tests under Wine through the project's wine-run.sh).
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

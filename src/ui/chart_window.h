@@ -41,7 +41,6 @@ class TChartWindow : public QWidget {
 
     // What the window shows, for tests.
     QChart* TimeChart() const { return timeChart_; }
-    QChart* HistogramChart() const { return histogramChart_; }
     QTableWidget* Table() const { return table_; }
     int SeriesCount() const { return static_cast<int>(series_.size()); }
     // Points drawn for series i in the current view, over all its segments.

@@ -13,6 +13,7 @@
 #include "support/compress.h"
 #include "support/environment.h"
 #include "support/files.h"
+#include "support/frames.h"
 #include "support/scratch_folder.h"
 
 namespace tarnimex {
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
 
-const std::string kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+const std::string kReport = test::ReportLine("2023/07/05 12:34:56.000", "0.123");
 // The CSV of one kReport.
 std::string Csv() {
     return test::CsvMark() +

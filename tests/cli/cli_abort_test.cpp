@@ -16,6 +16,7 @@
 #include "conversion/abort_request.h"
 #include "support/environment.h"
 #include "support/files.h"
+#include "support/frames.h"
 
 namespace tarnimex {
 namespace {
@@ -52,7 +53,7 @@ class InterruptingOutput : public std::streambuf {
     std::string trigger_;
 };
 
-const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+const std::string kReport = test::ReportLine("2023/07/05 12:34:56.000", "0.123");
 
 TEST(CliAbort, CtrlCAtEachPointOfARun) {
     test::SetVariable("LC_ALL", "C.UTF-8");

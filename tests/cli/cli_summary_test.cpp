@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Report(const std::string& time, const std::string& delay) {
-    return "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:" + time + "," + delay + "*00\r\n";
+    return test::ReportLine("2023/07/05 12:00:" + time, delay);
 }
 
 class Summary : public test::ScratchFolderTest {

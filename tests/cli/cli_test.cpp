@@ -17,6 +17,7 @@
 #include "support/compress.h"
 #include "support/environment.h"
 #include "support/files.h"
+#include "support/frames.h"
 #include "support/scratch_folder.h"
 
 #ifndef _WIN32
@@ -29,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 
-const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+const std::string kReport = test::ReportLine("2023/07/05 12:34:56.000", "0.123");
 
 class Cli : public test::ScratchFolderTest {
   protected:

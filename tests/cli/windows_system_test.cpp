@@ -17,12 +17,13 @@
 #include "platform/regional_format.h"
 #include "settings/profile_file.h"
 #include "support/files.h"
+#include "support/frames.h"
 #include "support/scratch_folder.h"
 
 namespace tarnimex {
 namespace {
 
-const char* kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+const std::string kReport = test::ReportLine("2023/07/05 12:34:56.000", "0.123");
 
 // One value of the user's regional settings, put back when the test ends.
 class InternationalValue {

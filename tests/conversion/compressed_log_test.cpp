@@ -10,30 +10,20 @@
 #include "conversion/input/compressed_source.h"
 
 #include "support/compress.h"
-#include "support/fake_host.h"
-#include "support/files.h"
-#include "support/frames.h"
-#include "support/scratch_folder.h"
+#include "support/conversion_test.h"
 
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
 using test::Compress;
 using test::Extension;
 using test::kPackings;
-using test::ReadFile;
-using test::WriteFile;
 
 const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
 const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 
 class CompressedLog : public test::ScratchFolderTest {
   protected:
-    std::string Log(const std::string& name, const std::string& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return (dir_ / name).string();
-    }
     // The CSV of the log, removed after reading; empty when none was written.
     std::string Convert(const std::string& list) {
         Converter converter(host_, kYmd, kAscii);
@@ -78,8 +68,9 @@ class CompressedLog : public test::ScratchFolderTest {
 };
 
 std::string Report(int second, const std::string& delay) {
-    return "$GPTXT,01,01,02,RMC delay,2023/07/05 12:" + std::to_string(10 + second / 60) + ":" +
-           std::to_string(10 + second % 50) + ".000," + delay + "*00\r\n";
+    return test::ReportLine("2023/07/05 12:" + std::to_string(10 + second / 60) + ":" +
+                                std::to_string(10 + second % 50) + ".000",
+                            delay);
 }
 
 // Reports between binary frames, long enough to span several decoded blocks.

@@ -18,36 +18,21 @@
 #include "conversion/reports/time_stamp.h"
 
 #include "support/child_process.h"
-#include "support/fake_host.h"
-#include "support/files.h"
-#include "support/frames.h"
-#include "support/scratch_folder.h"
+#include "support/conversion_test.h"
 
 namespace tarnimex {
 namespace {
-
-namespace fs = std::filesystem;
-using test::FakeHost;
-using test::ReadFile;
-using test::WriteFile;
 
 const RegionalFormat kYmd{DateOrder::YMD, "/", ":", "."};
 const TextEncoding kAscii{"ANSI_X3.4-1968", false};
 const TextEncoding kUtf8{"UTF-8", true};
 
-std::string Report(int second, const std::string& delay,
-                   const std::string& date = "2023/07/05 12:00:") {
-    char time[8];
-    std::snprintf(time, sizeof time, "%02d.000", second);
-    return "$GPTXT,01,01,02,RMC delay," + date + time + "," + delay + "*00\r\n";
+std::string Report(int second, const std::string& delay) {
+    return test::ReportLine(test::ReportTime(12 * 3600 + second), delay);
 }
 
 class ConversionRun : public test::ScratchFolderTest {
   protected:
-    std::string Log(const std::string& name, const std::string& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return (dir_ / name).string();
-    }
     // The CSV's data rows, header and BOM left out.
     std::vector<std::string> Rows(const std::string& log) {
         std::string csv = ReadFile(CsvFileName(log));
@@ -69,8 +54,7 @@ class ConversionRun : public test::ScratchFolderTest {
 };
 
 TEST_F(ConversionRun, OneReportGivesTheWholeCsv) {
-    const std::string log =
-        Log("a.nmea", "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
+    const std::string log = Log("a.nmea", test::ReportLine("2023/07/05 12:34:56.000", "0.123"));
     Convert(log, kUtf8);
     EXPECT_EQ(ReadFile(dir_ / "a.csv"),
               "\xEF\xBB\xBFRMC time,UTC time,Time error,Count,Max,Min\r\n"
@@ -582,7 +566,7 @@ TEST_F(FastAndReference, RandomLogsWithReports) {
     std::mt19937 rng(7);
     const std::string pieces[] = {
         test::Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"),
-        "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.5,0.123*00\r\n",
+        test::ReportLine("2023/07/05 12:34:56.5", "0.123"),
         "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:57,60.5*00",
         "$GPTXT$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:58.25,-0.2\r",
         test::Ubx(1, 7, std::string(92, 'U')),

@@ -12,6 +12,7 @@
 #include "conversion/reports/time_stamp.h"
 #include "support/fake_host.h"
 #include "support/files.h"
+#include "support/frames.h"
 
 namespace tarnimex {
 namespace {
@@ -19,10 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Report(int second, const char* delay) {
-    char line[96];
-    std::snprintf(line, sizeof line,
-                  "$GPTXT,01,01,02,RMC delay,2023/07/05 12:00:%02d.250,%s*00\r\n", second, delay);
-    return line;
+    return test::ReportLine(test::ReportTime(12 * 3600 + second, ".250"), delay);
 }
 
 TEST(CsvRows, WhatTheConversionWrites) {

@@ -14,9 +14,7 @@
 #include "conversion/conversion_run.h"
 #include "platform/system_error.h"
 #include "support/child_process.h"
-#include "support/fake_host.h"
-#include "support/files.h"
-#include "support/scratch_folder.h"
+#include "support/conversion_test.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,24 +23,8 @@
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
 using test::ChildLimits;
-using test::FakeHost;
-using test::ReadFile;
 using test::RunInChild;
-using test::WriteFile;
-
-std::string Reports(int count) {
-    std::string bytes;
-    char line[96];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(line, sizeof line,
-                      "$GPTXT,01,01,02,RMC delay,2023/07/05 %02d:%02d:%02d.250,0.123*00\r\n",
-                      i / 3600 % 24, i / 60 % 60, i % 60);
-        bytes += line;
-    }
-    return bytes;
-}
 
 class CsvWriteFaults : public test::ScratchFolderTest {
   protected:
@@ -51,7 +33,7 @@ class CsvWriteFaults : public test::ScratchFolderTest {
         fs::create_directories(dir_ / "next");
         // Open to everyone, so that a run that went on could write here even as nobody.
         fs::permissions(dir_ / "next", fs::perms::all);
-        WriteFile(dir_ / "next" / "next.nmea", Reports(1));
+        WriteFile(dir_ / "next" / "next.nmea", Reports(0, 1, "0.123"));
     }
     void TearDown() override {
         std::error_code ec;
@@ -146,7 +128,7 @@ TEST_F(CsvWriteFaults, TheRunEndsAndNothingIsLost) {
         const fs::path log = folder / "log.nmea";
         const fs::path csv = folder / "log.csv";
         const fs::path next = dir_ / "next" / "next.nmea";
-        WriteFile(log, Reports(c.reports));
+        WriteFile(log, Reports(0, c.reports, "0.123"));
         WriteFile(csv, "earlier");
         fs::remove(dir_ / "next" / "next.csv");
         c.before(folder, csv);

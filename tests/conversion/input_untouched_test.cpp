@@ -11,19 +11,12 @@
 #include <functional>
 
 #include "conversion/conversion_run.h"
-#include "support/fake_host.h"
-#include "support/files.h"
-#include "support/scratch_folder.h"
+#include "support/conversion_test.h"
 
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
-using test::FakeHost;
-using test::ReadFile;
-using test::WriteFile;
-
-const std::string kReport = "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n";
+const std::string kReport = test::ReportLine("2023/07/05 12:34:56.000", "0.123");
 
 class InputUntouched : public test::ScratchFolderTest {
   protected:

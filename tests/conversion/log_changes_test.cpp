@@ -18,34 +18,13 @@
 
 #include "conversion/conversion_run.h"
 #include "support/child_process.h"
-#include "support/fake_host.h"
-#include "support/files.h"
-#include "support/scratch_folder.h"
+#include "support/conversion_test.h"
 
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
-using test::FakeHost;
-using test::ReadFile;
-using test::WriteFile;
-
 void Append(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
-
-// Reports of one length each, a second apart from first on.
-constexpr std::size_t kReportLength = 58;
-std::string Reports(int first, int count) {
-    std::string bytes;
-    char line[96];
-    for (int i = first; i < first + count; ++i) {
-        std::snprintf(line, sizeof line,
-                      "$GPTXT,01,01,02,RMC delay,2023/07/05 %02d:%02d:%02d.250,0.5*00\r\n",
-                      i / 3600 % 24, i / 60 % 60, i % 60);
-        bytes += line;
-    }
-    return bytes;
 }
 
 class LogChanges : public test::ScratchFolderTest {

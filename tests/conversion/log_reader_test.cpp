@@ -228,8 +228,7 @@ std::string RandomLog(std::mt19937& rng, std::size_t pieces) {
                 out += "\r\n\n\r"[pick(4)];
                 break;
             default:
-                out += Nmea("GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56." +
-                            std::to_string(pick(1000)) + ",0.1");
+                out += test::ReportLine("2023/07/05 12:34:56." + std::to_string(pick(1000)), "0.1");
         }
     }
     return out;

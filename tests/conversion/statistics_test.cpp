@@ -19,6 +19,7 @@
 
 #include "support/fake_host.h"
 #include "support/files.h"
+#include "support/frames.h"
 #include "support/scratch_folder.h"
 
 namespace tarnimex {
@@ -305,17 +306,13 @@ class RunStatistics : public test::ScratchFolderTest {
     Converter converter_{host_, kYmd, TextEncoding{"ANSI_X3.4-1968", false}};
 };
 
-std::string ReportLine(const std::string& time, const std::string& delay) {
-    return "$GPTXT,01,01,02,RMC delay," + time + "," + delay + "*00\r\n";
-}
-
 TEST_F(RunStatistics, EveryReportCountsWithOrWithoutLimiting) {
     std::string bytes = "$GPGGA,noise\r\n";
     for (int s = 0; s < 40; ++s) {
         const std::string delay = s >= 10 && s < 14 ? "60.5" : s == 20 ? "x" : "0.1";
         char time[32];
         std::snprintf(time, sizeof time, "2023/07/05 12:00:%02d.000", s + (s >= 30 ? 15 : 0));
-        bytes += ReportLine(s == 25 ? "2023/13/05 12:00:00" : time, delay);
+        bytes += test::ReportLine(s == 25 ? "2023/13/05 12:00:00" : time, delay);
     }
     const fs::path log = dir_ / "a.nmea";
     test::WriteFile(log, bytes);

@@ -18,10 +18,6 @@ namespace tarnimex {
 namespace {
 
 using testing::FakeWindow;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::Utf16Bytes;
-using testing::WriteBytes;
 
 class OptionsTest : public ::testing::Test {
   protected:

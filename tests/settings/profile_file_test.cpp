@@ -14,9 +14,6 @@
 namespace tarnimex {
 namespace {
 
-using testing::ScratchFolder;
-using testing::Utf16Bytes;
-
 // Legend: file bytes (8-bit unless they begin with FF FE), key looked up in
 // section "Option", the value expected (nullopt: missing).
 struct ReadCase {

@@ -21,11 +21,6 @@
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WriteBytes;
-
 TEST(SafeFileTest, ReplacesTheContentsAndLeavesNoTemporaryFile) {
     ScratchFolder folder;
     WriteBytes(folder / "real.ini", "old");

@@ -19,12 +19,7 @@
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::FakeWindow;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::Utf16Bytes;
-using testing::WriteBytes;
 
 // Bytes of every kind, line breaks and NULs among them, but never a line that
 // reads as a section or a key.

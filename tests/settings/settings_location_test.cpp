@@ -19,11 +19,6 @@
 namespace tarnimex {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WriteBytes;
-
 // Sets or clears an environment variable for one test, restoring it after.
 class ScopedVariable {
   public:

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Scratch folders and byte-exact file contents for the settings tests.
+// Scratch folders and byte-exact file contents for the settings tests, which
+// use them by their short names.
 #pragma once
 
 #include <filesystem>
@@ -28,3 +29,11 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 std::string Utf16Bytes(std::string_view utf8);
 
 }  // namespace tarnimex::testing
+
+namespace tarnimex {
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::Utf16Bytes;
+using testing::WriteBytes;
+}  // namespace tarnimex

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Byte builders for test logs: NMEA sentences and the three binary frame kinds
-// with checksums that hold (or are broken on purpose).
+// Byte builders for test logs: NMEA sentences, the receiver's time-error
+// reports, and the three binary frame kinds with checksums that hold (or are
+// broken on purpose).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace tarnimex::test {
@@ -20,6 +22,20 @@ inline std::string Nmea(const std::string& body) {
     for (unsigned char c : body) sum ^= c;
     static const char* hex = "0123456789ABCDEF";
     return "$" + body + "*" + hex[sum >> 4] + hex[sum & 15] + "\r\n";
+}
+
+// A time-error report as the receivers write it:
+// "$GPTXT,01,01,02,RMC delay,<date-time>,<delay>*hh" CR LF.
+inline std::string ReportLine(const std::string& dateTime, const std::string& delay) {
+    return Nmea("GPTXT,01,01,02,RMC delay," + dateTime + "," + delay);
+}
+
+// "2023/07/05 hh:mm:ss" `second` seconds after midnight, then the fraction.
+inline std::string ReportTime(int second, const char* fraction = ".000") {
+    char time[48];
+    std::snprintf(time, sizeof time, "2023/07/05 %02d:%02d:%02d%s", second / 3600 % 24,
+                  second / 60 % 60, second % 60, fraction);
+    return time;
 }
 
 inline std::string Ubx(int cls, int id, const std::string& payload, bool good = true) {

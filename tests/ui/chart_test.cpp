@@ -91,8 +91,7 @@ class ChartTest : public QObject {
     void seriesAxesAndTableOfTwoCsvs() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();  // the settings' alarm step marks the rows
+        form.Open();  // the settings' alarm step marks the rows
         const QString a = ConvertedCsv(form, workspace, "a", {0.1, 0.2, 60, 70, 0.3});
         const QString b = ConvertedCsv(form, workspace, "b", {-0.5, 0.5});
         TChartWindow chart(50);
@@ -132,8 +131,7 @@ class ChartTest : public QObject {
     void mainWindowOpensTheChart() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         auto menu = form.CreateContextMenu();
         QCOMPARE(menu->actions().size(), 2);
         QVERIFY(!menu->actions()[0]->isEnabled());  // no CSV written yet

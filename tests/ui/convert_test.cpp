@@ -6,6 +6,7 @@
 
 #include "settings/options.h"
 #include "settings/settings_location.h"
+#include "support/frames.h"
 #include "ui/ui_test_classes.h"
 #include "ui/ui_test_support.h"
 
@@ -48,12 +49,10 @@ class ConvertTest : public QObject {
     void convertsARealLog() {
         TempWorkspace workspace;
         const QString log = workspace.Path("capture.nmea");
-        WriteFile(log,
-                  "$GPRMC,123456.00,A*00\r\n"
-                  "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:56.000,0.123*55\r\n");
+        WriteFile(log, QByteArray::fromStdString("$GPRMC,123456.00,A*00\r\n" +
+                                                 ReportLine("2023/07/05 12:34:56.000", "0.123")));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(log);
 
         QTest::mouseClick(form.ButtonConvert, Qt::LeftButton);
@@ -78,8 +77,7 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("long.nmea"), LongLog());
         WriteFile(workspace.Path("next.nmea"), ReportLog({0.1, 0.2}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         EscapeCounter counter;
         form.LabeledEditFilename->installEventFilter(&counter);
         form.LabeledEditFilename->setText(workspace.Path("long.nmea") + ";" +
@@ -110,8 +108,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("a.nmea"), ReportLog({0.1, 0.3}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("a.nmea"));
         QTest::keyClick(form.LabeledEditFilename, Qt::Key_Escape);
         QVERIFY(AbortRequested);
@@ -124,8 +121,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("long.nmea"), LongLog());
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("long.nmea"));
         form.LabeledEditTimeDiff->setText("0.7");
         form.onStatus = [&](const std::string& status) {
@@ -150,12 +146,9 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("other.nmea"), ReportLog({0.1}));
         WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$XXTXT"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
-        auto dialog = std::make_unique<ScriptedOpenDialog>();
-        dialog->answer = QStringList{workspace.Path("other.nmea")};
-        ScriptedOpenDialog* browse = dialog.get();
-        form.OpenDialog1 = std::move(dialog);
+        form.Open();
+        ScriptedOpenDialog& browse = form.UseOpenDialog<ScriptedOpenDialog>();
+        browse.answer = QStringList{workspace.Path("other.nmea")};
         form.LabeledEditFilename->setText(workspace.Path("long.nmea"));
         bool tried = false;
         form.onStatus = [&](const std::string& status) {
@@ -174,7 +167,7 @@ class ConvertTest : public QObject {
         QVERIFY(form.LabelProg->text().startsWith("Completed:"));
         QVERIFY(Exists(workspace.Path("long.csv")));
         QVERIFY(!Exists(workspace.Path("other.csv")));
-        QCOMPARE(browse->runs, 0);
+        QCOMPARE(browse.runs, 0);
         QCOMPARE(form.refusals, 4);  // each heard, the drop too
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
         QCOMPARE(form.LabeledEditKey->text(), QString("$GPTXT"));
@@ -189,8 +182,7 @@ class ConvertTest : public QObject {
         WriteFile(workspace.Path("b.nmea"), ReportLog({0.2}));
         QVERIFY(QDir().mkdir(workspace.Path("a.csv")));  // a folder where the CSV goes
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("a.nmea") + ";" +
                                           workspace.Path("b.nmea"));
 
@@ -212,8 +204,7 @@ class ConvertTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("b.nmea"), ReportLog({0.2}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText(workspace.Path("gone.nmea") + ";" +
                                           workspace.Path("b.nmea"));
         form.ButtonConvertClick();

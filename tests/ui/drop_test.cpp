@@ -20,8 +20,7 @@ class DropTest : public QObject {
     void twoLogsReplaceTheFileBox() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/old/one.nmea");
         Drop(form, {workspace.Path("a.nmea"), workspace.Path("b.log")});
         QCOMPARE(form.LabeledEditFilename->text(),
@@ -35,8 +34,7 @@ class DropTest : public QObject {
         WriteFile(workspace.Path("Other.INI"),
                   SettingsFile({"KeyText=$GNTXT", "UseLimit=1", "SymbolOfAlarm=##"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/old/one.nmea");
         form.LabeledEditSecKey->setText("typed before the drop");
 
@@ -60,8 +58,7 @@ class DropTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("lab.ini"), SettingsFile({"SecKeyText=LAB delay"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditKey->setText("$GPZZZ");
 
         Drop(form, {workspace.Path("first.nmea"), workspace.Path("lab.ini"),
@@ -81,22 +78,14 @@ class DropTest : public QObject {
     // of the drop taken.
     void unusableSettingsFileStopsTheDrop() {
         TempWorkspace workspace;
-        WriteFile(workspace.Path("plain-file"), "x");
-        const QByteArray oldAppData = qgetenv("APPDATA");
-        qputenv("APPDATA", workspace.Path("plain-file").toLocal8Bit());
+        workspace.BlockPerUserFolder();
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditFilename->setText("/kept.nmea");
 
         Drop(form, {workspace.Path("a.nmea"), workspace.Path("missing-folder/x.ini"),
                     workspace.Path("late.ini")});
 
-        if (oldAppData.isNull()) {
-            qunsetenv("APPDATA");
-        } else {
-            qputenv("APPDATA", oldAppData);
-        }
         QCOMPARE(form.errors.size(), std::size_t{1});
         QVERIFY2(form.errors[0].starts_with("Cannot create : "), form.errors[0].c_str());
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("tarnimex.ini"));
@@ -111,8 +100,7 @@ class DropTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("other.ini"), SettingsFile({"KeyText=$GNTXT"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         Drop(form, {workspace.Path("other.ini")}, form.LabeledEditSecKey);
         QCOMPARE(QString::fromStdString(IniFileName), workspace.Path("other.ini"));
         QCOMPARE(form.LabeledEditKey->text(), QString("$GNTXT"));
@@ -140,9 +128,7 @@ class DropTest : public QObject {
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
             "/QtProject.conf";
         QFile::remove(conf);
-        auto dialog = std::make_unique<ScriptedOpenDialog>();
-        dialog->answer = QStringList{workspace.Path("a.nmea")};
-        form.OpenDialog1 = std::move(dialog);
+        form.UseOpenDialog<ScriptedOpenDialog>().answer = QStringList{workspace.Path("a.nmea")};
         form.ButtonBrowseClick();
         QCOMPARE(form.LabeledEditFilename->text(), workspace.Path("a.nmea"));
         QVERIFY2(!QFile::exists(conf), qPrintable(conf));

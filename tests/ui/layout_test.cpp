@@ -96,8 +96,7 @@ class LayoutTest : public QObject {
     void tabOrder() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         const QList<QWidget*> all = {form.LabeledEditFilename, form.LabeledEditKey,
                                      form.LabeledEditSecKey,   form.ComboBoxSecDec,
                                      form.CheckBoxLimit,       form.LabeledEditTimeDiff,

@@ -66,9 +66,7 @@ class OpenDialogTest : public QObject {
         TempWorkspace workspace;
         TestFormMain form;
         form.FormCreate();
-        auto owned = std::make_unique<ScriptedOpenDialog>();
-        ScriptedOpenDialog& dialog = *owned;
-        form.OpenDialog1 = std::move(owned);
+        ScriptedOpenDialog& dialog = form.UseOpenDialog<ScriptedOpenDialog>();
         const QString first = workspace.Path("logs/a.nmea");
         QVERIFY(QDir().mkpath(workspace.Path("logs")));
         dialog.answer = QStringList{first, workspace.Path("logs/b.nmea"), "/elsewhere/c.log"};
@@ -91,11 +89,8 @@ class OpenDialogTest : public QObject {
     void dialogIsCentredInsideTheWorkAreaAndThenMovesFreely() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
-        auto owned = std::make_unique<ShownOpenDialog>();
-        ShownOpenDialog& dialog = *owned;
-        form.OpenDialog1 = std::move(owned);
+        form.Open();
+        ShownOpenDialog& dialog = form.UseOpenDialog<ShownOpenDialog>();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
 
         form.move(area.center().x() - form.width() / 2, area.top() + 150);

@@ -42,8 +42,7 @@ class SettingsWindowTest : public QObject {
         WriteFile(workspace.Path("tarnimex.ini"),
                   SettingsFile({"UseLimit=1", "TimeDiff=0.5", "SecondDec=3"}));
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         QVERIFY(form.CheckBoxLimit->isChecked());
         QVERIFY(form.LabeledEditTimeDiff->isEnabled());
         QVERIFY(form.LabeledEditMaxStep->isEnabled());
@@ -56,16 +55,14 @@ class SettingsWindowTest : public QObject {
         TempWorkspace workspace;
         WriteFile(workspace.Path("tarnimex.ini"), SettingsFile({"MainTop=10", "MainLeft=20"}));
         TestFormMain placed;
-        placed.FormCreate();
-        placed.ShowActive();
+        placed.Open();
         QCOMPARE(placed.frameGeometry().topLeft(), QPoint(20, 10));
 
         // A place off every screen is pulled back into the work area.
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         WriteFile(workspace.Path("tarnimex.ini"), SettingsFile({"MainTop=5000", "MainLeft=-900"}));
         TestFormMain pulled;
-        pulled.FormCreate();
-        pulled.ShowActive();
+        pulled.Open();
         QCOMPARE(pulled.frameGeometry().bottom(), area.bottom());
         QCOMPARE(pulled.frameGeometry().left(), area.left());
     }
@@ -73,8 +70,7 @@ class SettingsWindowTest : public QObject {
     void closingSavesTheSettings() {
         TempWorkspace workspace;
         TestFormMain form;
-        form.FormCreate();
-        form.ShowActive();
+        form.Open();
         form.LabeledEditSecKey->setText("GGA delay");
         form.ComboBoxSecDec->setCurrentIndex(2);
         form.move(30, 40);
@@ -83,8 +79,7 @@ class SettingsWindowTest : public QObject {
         QVERIFY(AbortRequested);
 
         TestFormMain reader;
-        reader.FormCreate();
-        reader.ShowActive();
+        reader.Open();
         QCOMPARE(reader.LabeledEditSecKey->text(), QString("GGA delay"));
         QCOMPARE(reader.ComboBoxSecDec->currentIndex(), 2);
         QCOMPARE(reader.frameGeometry().topLeft(), QPoint(30, 40));
@@ -106,17 +101,10 @@ class SettingsWindowTest : public QObject {
     // the window still opens, fixed in size and taking drops.
     void startUpWithoutASettingsFile() {
         TempWorkspace workspace;
-        WriteFile(workspace.Path("plain-file"), "x");
         SetExecutablePathForTesting(workspace.PathStd("missing/tarnimex"));
-        const QByteArray oldAppData = qgetenv("APPDATA");
-        qputenv("APPDATA", workspace.Path("plain-file").toLocal8Bit());
+        workspace.BlockPerUserFolder();
         TestFormMain form;
         form.FormCreate();
-        if (oldAppData.isNull()) {
-            qunsetenv("APPDATA");
-        } else {
-            qputenv("APPDATA", oldAppData);
-        }
         QCOMPARE(form.errors.size(), std::size_t{1});
         QVERIFY2(form.errors[0].starts_with("Cannot create : "), form.errors[0].c_str());
         QCOMPARE(form.windowTitle(), QString("Tarnimex Ver1.00"));

@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include "settings/settings_location.h"
+#include "support/frames.h"
 
 namespace tarnimex::test {
 
@@ -39,6 +40,13 @@ TempWorkspace::TempWorkspace() {
 }
 
 TempWorkspace::~TempWorkspace() {
+    if (oldAppData_) {
+        if (oldAppData_->isNull()) {
+            qunsetenv("APPDATA");
+        } else {
+            qputenv("APPDATA", *oldAppData_);
+        }
+    }
     SetExecutablePathForTesting("");
     IniFileName.clear();
     AlarmStep = 0;
@@ -49,6 +57,12 @@ TempWorkspace::~TempWorkspace() {
 QString TempWorkspace::Path(const QString& name) const {
     // In the system's own form, as the window shows names.
     return QDir::toNativeSeparators(dir_.filePath(name));
+}
+
+void TempWorkspace::BlockPerUserFolder() {
+    WriteFile(Path("plain-file"), "x");
+    oldAppData_ = qgetenv("APPDATA");
+    qputenv("APPDATA", Path("plain-file").toLocal8Bit());
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -70,13 +84,9 @@ bool Exists(const QString& path) {
 QByteArray ReportLog(const std::vector<double>& delays) {
     QByteArray log;
     for (std::size_t i = 0; i < delays.size(); ++i) {
-        const int seconds = static_cast<int>(i);
-        log += QStringLiteral("$GPTXT,01,01,02,RMC delay,2023/07/05 %1:%2:%3.000,%4*55\r\n")
-                   .arg(12 + seconds / 3600)
-                   .arg(seconds / 60 % 60, 2, 10, QChar('0'))
-                   .arg(seconds % 60, 2, 10, QChar('0'))
-                   .arg(delays[i])
-                   .toLatin1();
+        const std::string delay = QString("%1").arg(delays[i]).toStdString();
+        log += QByteArray::fromStdString(
+            ReportLine(ReportTime(12 * 3600 + static_cast<int>(i)), delay));
     }
     return log;
 }

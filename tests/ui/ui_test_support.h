@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,19 @@ class TestFormMain : public TFormMain {
     // Shows the window and waits until it is active, so that its first
     // activation has loaded the settings.
     void ShowActive();
+    // FormCreate, then ShowActive: the window as the user first sees it.
+    void Open() {
+        FormCreate();
+        ShowActive();
+    }
+    // A dialog of this kind in place of the file dialog, owned by the window.
+    template <class Dialog>
+    Dialog& UseOpenDialog() {
+        auto owned = std::make_unique<Dialog>();
+        Dialog& dialog = *owned;
+        OpenDialog1 = std::move(owned);
+        return dialog;
+    }
 
     std::vector<std::string> errors;
     std::vector<std::string> statuses;
@@ -48,9 +62,14 @@ class TempWorkspace {
     // The full name of a file in the folder, with the system's separators.
     QString Path(const QString& name) const;
     std::string PathStd(const QString& name) const { return Path(name).toStdString(); }
+    // The per-user settings folder, where the settings go when the executable's
+    // folder cannot take them, made unusable until the workspace goes: APPDATA
+    // names a plain file.
+    void BlockPerUserFolder();
 
   private:
     QTemporaryDir dir_;
+    std::optional<QByteArray> oldAppData_;  // set while the per-user folder is blocked
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes);

@@ -23,7 +23,6 @@ enum class FrameCheck : unsigned char {
 
 struct FrameLayout {
     FrameKind kind;
-    const char* name;                   // for messages and test traces
     std::array<unsigned char, 2> sync;  // the first two bytes
     std::int32_t lengthAt;              // byte number of the 2-byte length field's first byte
     ByteOrder lengthOrder;
@@ -50,7 +49,6 @@ constexpr std::int32_t kMaxFrameBytes = 2048;
 inline constexpr std::array<FrameLayout, 3> kFrameLayouts{{
     // SiRF binary: A0 A2, payload length big-endian, payload, 15-bit sum, B0 B3.
     {.kind = FrameKind::SirfBinary,
-     .name = "SiRF binary",
      .sync = {0xA0, 0xA2},
      .lengthAt = 3,
      .lengthOrder = ByteOrder::BigEndian,
@@ -64,7 +62,6 @@ inline constexpr std::array<FrameLayout, 3> kFrameLayouts{{
      .hasTrailer = true},
     // UBX: B5 62, class, id, payload length little-endian, payload, Fletcher A and B.
     {.kind = FrameKind::Ubx,
-     .name = "UBX",
      .sync = {0xB5, 0x62},
      .lengthAt = 5,
      .lengthOrder = ByteOrder::LittleEndian,
@@ -78,7 +75,6 @@ inline constexpr std::array<FrameLayout, 3> kFrameLayouts{{
      .hasTrailer = false},
     // MediaTek binary: 04 24, total length little-endian, payload, XOR, two end bytes unchecked.
     {.kind = FrameKind::MediatekBinary,
-     .name = "MediaTek binary",
      .sync = {0x04, 0x24},
      .lengthAt = 3,
      .lengthOrder = ByteOrder::LittleEndian,
@@ -94,10 +90,6 @@ inline constexpr std::array<FrameLayout, 3> kFrameLayouts{{
 
 constexpr const FrameLayout& LayoutOf(FrameKind kind) {
     return kFrameLayouts[static_cast<std::size_t>(kind) - 1];
-}
-
-constexpr const char* FrameKindName(FrameKind kind) {
-    return kind == FrameKind::Text ? "text" : LayoutOf(kind).name;
 }
 
 // The frame kind whose first sync byte is b, else Text.
