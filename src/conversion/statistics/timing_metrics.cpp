@@ -10,8 +10,10 @@
 // spans two segments.
 //
 // MTIE(nτ0): the largest max - min over every window of n + 1 consecutive
-// reports of a segment, taken by one pass per n with monotonic deques of the
-// window's candidates for its largest and smallest value.
+// reports of a segment. The windows' extremes are built up along the ladder,
+// each length from a shorter one (see Windows): a pass or two per n of one
+// max and one min per report, with room for two copies of the longest
+// segment while they are computed.
 //
 // TDEV(nτ0)^2 = sum of S_j^2 / (6 n^2 M), S_j the sum over i = j .. j+n-1 of
 // x[i+2n] - 2x[i+n] + x[i], over the M start positions j of every segment that
@@ -19,9 +21,10 @@
 // so it is never formed from sums of x: S_{j+1} - S_j =
 // (x[j+3n] - x[j+2n]) - 2(x[j+2n] - x[j+n]) + (x[j+n] - x[j]), whose
 // differences of neighbouring values are exact in long double, and S is
-// summed afresh every n steps, so that rounding never builds up over more
-// than n updates. That keeps each S_j within a few roundings of its direct
-// sum, in time linear in the reports per n.
+// summed afresh every 16n steps, so that rounding never builds up over more
+// than 16n updates, each off by a rounding of long double (11 bits finer
+// than the delays'). That keeps each S_j close to its direct sum, in time
+// linear in the reports per n.
 #include "conversion/statistics/timing_metrics.h"
 
 #include <algorithm>
@@ -40,6 +43,8 @@ constexpr std::size_t kMultiplesPerDecade = std::size(kMultiples);
 constexpr std::size_t kMtieWindowExtra = 1;  // a window of n steps holds n + 1 reports
 constexpr std::size_t kTdevSpan = 3;         // a TDEV term spans 3n reports
 constexpr long double kTdevDivisor = 6;
+constexpr std::size_t kFreshEvery = 16;  // n start positions between direct sums of S
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Per interval, over all segments.
 struct Accumulated {
@@ -48,43 +53,66 @@ struct Accumulated {
     std::int64_t terms = 0;   // M
 };
 
-// Indices within a segment: a segment of 2^32 reports would need 64 GiB for
-// the series alone.
-double WindowSpread(const double* x, std::size_t count, std::size_t window,
-                    std::vector<std::uint32_t>& highs, std::vector<std::uint32_t>& lows) {
-    // Indices of the window's candidates, values falling along highs and
-    // rising along lows; front to back, within [head, tail).
-    std::size_t hHead = 0, hTail = 0, lHead = 0, lTail = 0;
-    double spread = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double v = x[i];
-        while (hTail > hHead && x[highs[hTail - 1]] <= v) --hTail;
-        highs[hTail++] = static_cast<std::uint32_t>(i);
-        while (lTail > lHead && x[lows[lTail - 1]] >= v) --lTail;
-        lows[lTail++] = static_cast<std::uint32_t>(i);
-        if (i + 1 < window) continue;
-        const std::size_t first = i + 1 - window;
-        if (highs[hHead] < first) ++hHead;
-        if (lows[lHead] < first) ++lHead;
-        spread = std::max(spread, x[highs[hHead]] - x[lows[lHead]]);
+// The extremes of the windows of a segment, window by window of the ladder:
+// highs[i] and lows[i] hold those of the window of `window` reports from i.
+class Windows {
+  public:
+    explicit Windows(std::size_t longest) : highs_(longest), lows_(longest) {}
+
+    void Start(const double* x, std::size_t count) {
+        std::copy(x, x + count, highs_.begin());
+        std::copy(x, x + count, lows_.begin());
+        count_ = count;
+        window_ = 1;
     }
-    return spread;
+
+    // The largest max - min over the windows of the given length, at least
+    // the last one's and at most count: a window of w + d reports (d <= w) is
+    // that of w from i joined with that of w from i + d.
+    double Spread(std::size_t window) {
+        while (window_ < window) {
+            const std::size_t d = std::min(window_, window - window_);
+            window_ += d;
+            for (std::size_t i = 0; i + window_ <= count_; ++i) {
+                highs_[i] = std::max(highs_[i], highs_[i + d]);
+                lows_[i] = std::min(lows_[i], lows_[i + d]);
+            }
+        }
+        double spread = 0;
+        for (std::size_t i = 0; i + window_ <= count_; ++i)
+            spread = std::max(spread, highs_[i] - lows_[i]);
+        return spread;
+    }
+
+  private:
+    std::vector<double> highs_, lows_;
+    std::size_t count_ = 0;
+    std::size_t window_ = 1;
+};
+
+// x[k+2n] - 2x[k+n] + x[k], the k-th term of an S, and S_{k+1} - S_k.
+long double Term(const double* x, std::size_t k, std::size_t n) {
+    using L = long double;
+    return (L{x[k + 2 * n]} - x[k + n]) - (L{x[k + n]} - x[k]);
+}
+long double Change(const double* x, std::size_t k, std::size_t n) {
+    using L = long double;
+    return (L{x[k + 3 * n]} - x[k + 2 * n]) - 2 * (L{x[k + 2 * n]} - x[k + n]) +
+           (L{x[k + n]} - x[k]);
 }
 
 // Adds the S_j^2 of one segment for one n.
 void AddTdevTerms(const double* x, std::size_t count, std::size_t n, Accumulated& into) {
-    using L = long double;
     const std::size_t positions = count - kTdevSpan * n + 1;
+    const std::size_t fresh = kFreshEvery * n;
     long double squares = 0;
-    for (std::size_t start = 0; start < positions; start += n) {
+    for (std::size_t start = 0; start < positions; start += fresh) {
         long double s = 0;
-        for (std::size_t i = start; i < start + n; ++i)
-            s += (L{x[i + 2 * n]} - x[i + n]) - (L{x[i + n]} - x[i]);
+        for (std::size_t i = start; i < start + n; ++i) s += Term(x, i, n);
         squares += s * s;
-        const std::size_t end = std::min(start + n, positions);
+        const std::size_t end = std::min(start + fresh, positions);
         for (std::size_t j = start; j + 1 < end; ++j) {
-            s += (L{x[j + 3 * n]} - x[j + 2 * n]) - 2 * (L{x[j + 2 * n]} - x[j + n]) +
-                 (L{x[j + n]} - x[j]);
+            s += Change(x, j, n);
             squares += s * s;
         }
     }
@@ -136,8 +164,7 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
         return end;
     };
     std::size_t longest = 0;
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
+    double low = kInfinity, high = -kInfinity;
     for (std::size_t begin = 0; begin < ms_.size();) {
         if (ms_[begin] == kBreak) {
             ++begin;
@@ -159,7 +186,7 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
     std::vector<Accumulated> at;
     while (static_cast<std::size_t>(IntervalMultiple(at.size())) + kMtieWindowExtra <= longest)
         at.emplace_back();
-    std::vector<std::uint32_t> highs(longest), lows(longest);
+    Windows windows(longest);
     for (std::size_t begin = 0; begin < ms_.size();) {
         if (ms_[begin] == kBreak) {
             ++begin;
@@ -168,11 +195,11 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
         const std::size_t end = segmentEnd(begin);
         const std::size_t count = end - begin;
         const double* x = delays_.data() + begin;
+        windows.Start(x, count);
         for (std::size_t k = 0; k < at.size(); ++k) {
             const auto n = static_cast<std::size_t>(IntervalMultiple(k));
             if (n + kMtieWindowExtra > count) break;
-            at[k].mtie =
-                std::max(at[k].mtie, WindowSpread(x, count, n + kMtieWindowExtra, highs, lows));
+            at[k].mtie = std::max(at[k].mtie, windows.Spread(n + kMtieWindowExtra));
             if (kTdevSpan * n <= count) AddTdevTerms(x, count, n, at[k]);
         }
         begin = end;
