@@ -20,7 +20,7 @@
 // holds j .. j+3n-1. S_j is small beside x (a large constant offset, a drift),
 // so it is never formed from sums of x: S_{j+1} - S_j =
 // (x[j+3n] - x[j+2n]) - 2(x[j+2n] - x[j+n]) + (x[j+n] - x[j]), whose
-// differences of neighbouring values are exact in long double, and S is
+// differences of values of like size are exact in long double, and S is
 // summed afresh every 16n steps, so that rounding never builds up over more
 // than 16n updates, each off by a rounding of long double (11 bits finer
 // than the delays'). That keeps each S_j close to its direct sum, in time
