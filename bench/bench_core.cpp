@@ -5,10 +5,13 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "conversion/input/log_reader.h"
 #include "conversion/reports/sentence.h"
 #include "conversion/reports/time_stamp.h"
+#include "conversion/statistics/statistics.h"
+#include "conversion/statistics/timing_metrics.h"
 #include "support/frames.h"
 
 namespace tarnimex {
@@ -93,6 +96,44 @@ void BM_WriteTimeStamp(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WriteTimeStamp);
+
+// Four days of 1 Hz reports, the metrics' share of a long log's conversion: a
+// random walk with noise, and a gap now and then that splits the segments.
+constexpr int kFourDays = 4 * 86400;
+
+struct FourDays {
+    std::vector<double> times, delays;
+    FourDays() {
+        std::mt19937_64 rng(3);
+        std::normal_distribution<double> noise(0, 1e-3);
+        double walk = 0.2;
+        for (int s = 0; s < kFourDays; ++s) {
+            walk += noise(rng) / 30;
+            const int second = s + (s > kFourDays / 3 ? 7 : 0) + (s > kFourDays / 2 ? 60 : 0);
+            times.push_back(45444.5 + second / 86400.0);
+            delays.push_back(walk + noise(rng));
+        }
+    }
+    TimingSeries Series() const {
+        TimingSeries series;
+        for (std::size_t i = 0; i < times.size(); ++i) series.Add(times[i], delays[i], true);
+        return series;
+    }
+};
+
+void BM_TimingSeriesAdd(benchmark::State& state) {
+    const FourDays log;
+    for (auto _ : state) benchmark::DoNotOptimize(log.Series());
+    state.SetItemsProcessed(state.iterations() * kFourDays);
+}
+BENCHMARK(BM_TimingSeriesAdd)->Unit(benchmark::kMillisecond);
+
+void BM_TimingMetrics(benchmark::State& state) {
+    const TimingSeries series = FourDays().Series();
+    for (auto _ : state) benchmark::DoNotOptimize(series.Compute(1.0));
+    state.SetItemsProcessed(state.iterations() * kFourDays);
+}
+BENCHMARK(BM_TimingMetrics)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tarnimex

@@ -201,6 +201,13 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last) + 1, Line{entry, lineBreak});
 }
 
+std::vector<std::string> ProfileFile::TextLines() const {
+    std::vector<std::string> texts;
+    texts.reserve(lines_.size());
+    for (const Line& line : lines_) texts.push_back(Decode(line));
+    return texts;
+}
+
 void ProfileFile::EndLine(Line& line, const std::string& lineBreak) const {
     // A UTF-16 file cut after half a character: the half becomes a whole one, or
     // every line written after it would be out of step and unreadable.

@@ -57,15 +57,15 @@ std::int64_t Round(double value) {
     return static_cast<std::int64_t>(value < 0 ? value - 0.5 : value + 0.5);
 }
 
-std::int64_t ToMs(double time) {
-    return Round(time * kMsPerDay);
-}
-
 double MsToSeconds(double ms) {
     return ms / 1000.0;
 }
 
 }  // namespace
+
+std::int64_t DateTimeMs(double time) {
+    return Round(time * kMsPerDay);
+}
 
 PagedCounts::PagedCounts(std::size_t size) : pages_((size + kPageSize - 1) / kPageSize) {}
 
@@ -180,14 +180,15 @@ void StatisticsAccumulator::AddAlarm(bool over, double time, double delay) {
 void StatisticsAccumulator::AlarmTally::Close() {
     open = false;
     ++count;
-    const std::int64_t ms = current.start != 0 ? ToMs(current.end) - ToMs(current.start) : 0;
+    const std::int64_t ms =
+        current.start != 0 ? DateTimeMs(current.end) - DateTimeMs(current.start) : 0;
     totalMs += ms;
     longestMs = std::max(longestMs, ms);
     if (list.size() < LogStatistics::kListed) list.push_back(current);
 }
 
 void StatisticsAccumulator::AddTime(double time) {
-    const std::int64_t ms = ToMs(time);
+    const std::int64_t ms = DateTimeMs(time);
     if (havePrevTime_) {
         const std::int64_t step = ms - prevMs_;
         if (step > 0)

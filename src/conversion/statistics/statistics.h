@@ -71,6 +71,10 @@ struct LogStatistics {
     FrameCounts frames;
 };
 
+// A date-time value in whole milliseconds (half away from zero): steps between
+// reports are compared in these.
+std::int64_t DateTimeMs(double time);
+
 // Counts of integer keys 0 .. size-1 in pages allocated at their first key, so
 // memory follows the keys' spread, not their number.
 class PagedCounts {

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Timing metrics of one log's time error: largest |TE|, peak-to-peak, MTIE and
+// TDEV over the usual step's multiples. Unlike the statistics these need the
+// whole series, so the run keeps it (16 bytes a report) only when they are
+// asked for. How each figure is computed, and kept exact, is told at the top
+// of timing_metrics.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace tarnimex {
+
+// One metric at one observation interval.
+struct TimingPoint {
+    double tau = 0;    // seconds: n times the usual step
+    double value = 0;  // seconds
+};
+
+struct TimingMetrics {
+    std::int64_t reports = 0;  // those counted: date-time and delay read, past the warm-up
+    double maxAbsTimeError = 0;
+    double peakToPeak = 0;
+    double tau0 = 0;                // the usual step in whole milliseconds, in seconds
+    std::vector<TimingPoint> mtie;  // n = 1, 2, 5, 10, 20, ... while a segment is long enough
+    std::vector<TimingPoint> tdev;  // the same ladder, shorter as it needs 3n reports
+};
+
+// The n of the k-th observation interval (k from 0): 1, 2, 5 in every decade.
+std::int64_t IntervalMultiple(std::size_t k);
+
+// The accepted reports, in log order, the metrics are taken from.
+class TimingSeries {
+  public:
+    // warmUp: seconds after the first report with a readable date-time and
+    // delay during which reports do not count.
+    explicit TimingSeries(double warmUp = 0);
+
+    // One accepted report as StatisticsAccumulator::Add takes it: its RMC
+    // date-time (0 when unreadable) and delay.
+    void Add(double time, double delay, bool delayReadable);
+
+    // usualStep: LogStatistics::usualStep of the same reports, in seconds.
+    TimingMetrics Compute(double usualStep) const;
+
+  private:
+    // A report that could not be read ends a segment: a break in the series
+    // (one for a run of them) stands for it.
+    static constexpr std::int64_t kBreak = std::numeric_limits<std::int64_t>::min();
+
+    std::int64_t warmUpMs_;
+    bool started_ = false;   // the first countable report was seen
+    bool warmedUp_ = false;  // ... and the warm-up is over
+    std::int64_t firstMs_ = 0;
+    // Kept apart so that the delays lie side by side for the window passes.
+    std::vector<std::int64_t> ms_;  // date-time in whole milliseconds, or kBreak
+    std::vector<double> delays_;    // seconds; 0 at a break
+};
+
+}  // namespace tarnimex
