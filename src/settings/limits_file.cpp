@@ -21,21 +21,6 @@ constexpr std::string_view kCommentStarts = ";#";
 constexpr char kPointSeparator = ',';
 constexpr char kTauSeparator = ':';
 
-std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // Where a key goes: a number or a mask, and the line that gave it.
 struct Slot {
     std::string_view name;

@@ -59,6 +59,12 @@ class ProfileFile {
     std::vector<Line> lines_;
 };
 
+// The profile rules for names and values, which the limits file keeps too:
+// blanks (spaces and tabs) around them do not count, and names match in any
+// letter case.
+std::string_view TrimBlanks(std::string_view text);
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
 // The character set of 8-bit settings files here. The C locale names none
 // beyond ASCII; its files' bytes are taken as UTF-8, the likeliest.
 TextEncoding SettingsTextEncoding();

@@ -20,6 +20,7 @@
 #include "support/fake_host.h"
 #include "support/files.h"
 #include "support/frames.h"
+#include "support/report_series.h"
 #include "support/scratch_folder.h"
 
 namespace tarnimex {
@@ -27,17 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Report {
-    double time;                  // 0: unreadable
-    std::optional<double> delay;  // none: unreadable
-};
-
-constexpr double kDay = 86400.0;
-constexpr double kStart = 45112.5;  // 2023-07-05 12:00
-
-double At(double seconds) {
-    return kStart + seconds / kDay;
-}
+using test::At;
+using test::kDay;
+using test::Report;
 
 double Percentile(const std::vector<double>& sorted, double p) {
     const double h = static_cast<double>(sorted.size() - 1) * p;

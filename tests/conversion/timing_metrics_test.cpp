@@ -13,21 +13,14 @@
 
 #include "conversion/statistics/statistics.h"
 #include "conversion/statistics/verdict.h"
+#include "support/report_series.h"
 
 namespace tarnimex {
 namespace {
 
-struct Report {
-    double time;                  // 0: unreadable
-    std::optional<double> delay;  // none: unreadable
-};
-
-constexpr double kDay = 86400.0;
-constexpr double kStart = 45112.5;  // 2023-07-05 12:00
-
-double At(double seconds) {
-    return kStart + seconds / kDay;
-}
+using test::At;
+using test::kDay;
+using test::Report;
 
 TimingMetrics Reference(const std::vector<Report>& reports, double warmUp, double usualStep) {
     const std::int64_t tau0 = std::llround(usualStep * 1000);
