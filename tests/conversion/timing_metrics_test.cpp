@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <random>
 
@@ -25,16 +26,19 @@ using test::Report;
 TimingMetrics Reference(const std::vector<Report>& reports, double warmUp, double usualStep) {
     const std::int64_t tau0 = std::llround(usualStep * 1000);
     std::vector<std::vector<double>> segments;
-    std::optional<std::int64_t> first, previous;
+    // A step from kNone is never tau0: it starts a segment.
+    constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::min() / 2;
+    std::optional<std::int64_t> first;
+    std::int64_t previous = kNone;
     for (const Report& r : reports) {
         if (!r.time || !r.delay) {
-            previous.reset();
+            previous = kNone;
             continue;
         }
         const std::int64_t ms = std::llround(r.time * kDay * 1000);
         if (!first) first = ms;
         if (segments.empty() && ms - *first < warmUp * 1000) continue;
-        if (!previous || tau0 == 0 || ms - *previous != tau0) segments.emplace_back();
+        if (segments.empty() || tau0 == 0 || ms - previous != tau0) segments.emplace_back();
         segments.back().push_back(*r.delay);
         previous = ms;
     }
