@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QChart>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -11,8 +12,8 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QImage>
-#include <QLineSeries>
 #include <QLegendMarker>
+#include <QLineSeries>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextDocument>
@@ -54,11 +55,20 @@ std::string Escape(std::string_view text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -101,8 +111,13 @@ QByteArray DrawPng(QChart* chart, QSize size, const std::function<void()>& laidO
     QGraphicsScene scene;
     scene.addItem(chart);  // the scene owns the chart from here
     chart->resize(size);
-    chart->layout()->activate();
-    if (laidOut) laidOut();
+    // The legend follows its series through posted events.
+    QCoreApplication::processEvents();
+    if (laidOut) {
+        // Lines drawn to the plot area's width, which is known only now.
+        laidOut();
+        QCoreApplication::processEvents();
+    }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -192,9 +207,12 @@ LogFacts ReadLogFacts(const std::string& path) {
 std::string OutcomeText(const ReportInput& input) {
     if (!input.verdict) return "NOT JUDGED";
     switch (input.verdict->outcome) {
-        case Verdict::Outcome::kPass: return "PASS";
-        case Verdict::Outcome::kFail: return "FAIL";
-        case Verdict::Outcome::kNoData: break;
+        case Verdict::Outcome::kPass:
+            return "PASS";
+        case Verdict::Outcome::kFail:
+            return "FAIL";
+        case Verdict::Outcome::kNoData:
+            break;
     }
     return "NO DATA";
 }
@@ -265,8 +283,9 @@ std::string ChecksTable(const Verdict& verdict) {
 }
 
 // image gives a picture's src from its name and PNG bytes.
-std::string LogHtml(const ReportInput& input, const LogFacts& facts, const Pictures& pictures,
-                    const std::function<std::string(const std::string&, const QByteArray&)>& image) {
+std::string LogHtml(
+    const ReportInput& input, const LogFacts& facts, const Pictures& pictures,
+    const std::function<std::string(const std::string&, const QByteArray&)>& image) {
     const LogStatistics& s = input.statistics;
     const TimingMetrics& m = input.metrics;
     const std::string name = Utf8FromPath(PathFromUtf8(input.logPath).filename());
@@ -287,11 +306,11 @@ std::string LogHtml(const ReportInput& input, const LogFacts& facts, const Pictu
             "</td></tr>\n";
     html += Row("First report", "first_time", IsoDateTime(s.firstTime));
     html += Row("Last report", "last_time", IsoDateTime(s.lastTime));
-    html += Row("Duration", "duration",
-                s.firstTime != 0 ? Seconds(static_cast<double>(DateTimeMs(s.lastTime) -
-                                                               DateTimeMs(s.firstTime)) /
-                                           1000)
-                                 : "-");
+    html += Row(
+        "Duration", "duration",
+        s.firstTime != 0
+            ? Seconds(static_cast<double>(DateTimeMs(s.lastTime) - DateTimeMs(s.firstTime)) / 1000)
+            : "-");
     html += Row("Reports", "reports", Count(s.reports));
     html += Row("Counted for the timing metrics", "metrics_reports", Count(m.reports));
     html += Row("Warm-up", "warm_up", Seconds(input.limits ? input.limits->warmUp : 0));
@@ -349,7 +368,9 @@ std::string LogHtml(const ReportInput& input, const LogFacts& facts, const Pictu
     html += Row("Backward steps", "backward_steps", Count(s.backwardSteps));
     html += "</table>\n";
     if (!s.gapList.empty()) {
-        html += "<table class=\"list\">\n<tr><th>Last report before</th><th>First report after</th></tr>\n";
+        html +=
+            "<table class=\"list\">\n<tr><th>Last report before</th><th>First report "
+            "after</th></tr>\n";
         for (std::size_t i = 0; i < s.gapList.size() && i < kListedInReport; ++i) {
             const ReportGap& g = s.gapList[i];
             html += "<tr class=\"gap\"><td data-key=\"start\">" + IsoDateTime(g.start) +
@@ -361,15 +382,15 @@ std::string LogHtml(const ReportInput& input, const LogFacts& facts, const Pictu
                     " are listed.</p>\n";
     }
 
-    html += "<h2>Binary frames</h2>\n<table>\n<tr><th>Kind</th><th>Removed (check holds)</th>"
-            "<th>Damaged (check fails)</th></tr>\n";
+    html +=
+        "<h2>Binary frames</h2>\n<table>\n<tr><th>Kind</th><th>Removed (check holds)</th>"
+        "<th>Damaged (check fails)</th></tr>\n";
     for (const auto& [kind, removed, damaged] :
          {std::tuple{"UBX", s.frames.removed.ubx, s.frames.damaged.ubx},
           std::tuple{"SiRF binary", s.frames.removed.sirf, s.frames.damaged.sirf},
           std::tuple{"MediaTek binary", s.frames.removed.mtk, s.frames.damaged.mtk}}) {
-        html += std::string("<tr><th>") + kind + "</th><td data-key=\"frames\">" +
-                Count(removed) + "</td><td data-key=\"damaged_frames\">" + Count(damaged) +
-                "</td></tr>\n";
+        html += std::string("<tr><th>") + kind + "</th><td data-key=\"frames\">" + Count(removed) +
+                "</td><td data-key=\"damaged_frames\">" + Count(damaged) + "</td></tr>\n";
     }
     html += "</table>\n";
 
@@ -420,7 +441,8 @@ ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
     ReportFiles files;
     files.html = InDir(dir, ReportBaseName(input.logPath) + ".html");
     files.pdf = InDir(dir, ReportBaseName(input.logPath) + ".pdf");
-    Write(files.html, LogHtml(input, facts, pictures, [](const std::string&, const QByteArray& png) {
+    Write(files.html,
+          LogHtml(input, facts, pictures, [](const std::string&, const QByteArray& png) {
               return "data:image/png;base64," + png.toBase64().toStdString();
           }));
 
@@ -450,9 +472,10 @@ ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
 
 void WriteReportIndex(const std::vector<ReportInput>& inputs, const std::string& dir) {
     std::string html = Head("Test reports");
-    html += "<h1>Test reports</h1>\n<table>\n<tr><th>Log</th><th>Verdict</th><th>Reports</th>"
-            "<th>Max |TE| (s)</th><th>Peak-to-peak (s)</th><th>Mean (s)</th><th>\u03c3 (s)</th>"
-            "<th>Alarm stretches</th><th>Gaps</th><th>Report</th></tr>\n";
+    html +=
+        "<h1>Test reports</h1>\n<table>\n<tr><th>Log</th><th>Verdict</th><th>Reports</th>"
+        "<th>Max |TE| (s)</th><th>Peak-to-peak (s)</th><th>Mean (s)</th><th>\u03c3 (s)</th>"
+        "<th>Alarm stretches</th><th>Gaps</th><th>Report</th></tr>\n";
     for (const ReportInput& input : inputs) {
         const LogStatistics& s = input.statistics;
         const std::string base = ReportBaseName(input.logPath);
@@ -462,19 +485,19 @@ void WriteReportIndex(const std::vector<ReportInput>& inputs, const std::string&
         const auto metric = [&](double v) {
             return input.metrics.reports > 0 ? ReportNumber(v) : "-";
         };
-        html += "<tr class=\"log\"><td class=\"text\">" +
-                Escape(Utf8FromPath(PathFromUtf8(input.logPath).filename())) +
-                "</td><td class=\"text " + OutcomeClass(input) + "\" data-key=\"verdict\">" +
-                OutcomeText(input) + "</td><td data-key=\"reports\">" + Count(s.reports) +
-                "</td><td data-key=\"max_abs_time_error\">" +
-                metric(input.metrics.maxAbsTimeError) + "</td><td data-key=\"peak_to_peak\">" +
-                metric(input.metrics.peakToPeak) + "</td><td data-key=\"mean\">" +
-                delay(s.mean) + "</td><td data-key=\"stddev\">" + delay(s.stddev) +
-                "</td><td data-key=\"alarm_stretches\">" + Count(s.alarmStretches) +
-                "</td><td data-key=\"gaps\">" + Count(s.gaps) + "</td><td class=\"text\"><a href=\"" +
-                Escape(href) + "\">HTML</a> <a href=\"" +
-                Escape(QUrl::toPercentEncoding(QString::fromStdString(base + ".pdf")).toStdString()) +
-                "\">PDF</a></td></tr>\n";
+        html +=
+            "<tr class=\"log\"><td class=\"text\">" +
+            Escape(Utf8FromPath(PathFromUtf8(input.logPath).filename())) +
+            "</td><td class=\"text " + OutcomeClass(input) + "\" data-key=\"verdict\">" +
+            OutcomeText(input) + "</td><td data-key=\"reports\">" + Count(s.reports) +
+            "</td><td data-key=\"max_abs_time_error\">" + metric(input.metrics.maxAbsTimeError) +
+            "</td><td data-key=\"peak_to_peak\">" + metric(input.metrics.peakToPeak) +
+            "</td><td data-key=\"mean\">" + delay(s.mean) + "</td><td data-key=\"stddev\">" +
+            delay(s.stddev) + "</td><td data-key=\"alarm_stretches\">" + Count(s.alarmStretches) +
+            "</td><td data-key=\"gaps\">" + Count(s.gaps) + "</td><td class=\"text\"><a href=\"" +
+            Escape(href) + "\">HTML</a> <a href=\"" +
+            Escape(QUrl::toPercentEncoding(QString::fromStdString(base + ".pdf")).toStdString()) +
+            "\">PDF</a></td></tr>\n";
     }
     html += "</table>\n";
     html += inputs.empty() ? "</body>\n</html>\n" : Footer(inputs.front());

@@ -32,7 +32,8 @@ constexpr int kReportDigits = 6;
 // its run's result.
 struct ReportInput {
     std::string logPath;  // the log, read for its size and SHA-256
-    std::string csvPath;  // its CSV, read for the time chart and the histogram; none: no such charts
+    std::string
+        csvPath;  // its CSV, read for the time chart and the histogram; none: no such charts
     LogStatistics statistics;
     TimingMetrics metrics;
     std::optional<TimingLimits> limits;  // with its verdict, when the log was judged

@@ -65,9 +65,9 @@ std::vector<std::pair<std::string, std::string>> Figures(const std::string& html
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         const QString key = xml.attributes().value("data-key").toString();
         if (!key.isEmpty())
-            figures.emplace_back(key.toStdString(),
-                                 xml.readElementText(QXmlStreamReader::IncludeChildElements)
-                                     .toStdString());
+            figures.emplace_back(
+                key.toStdString(),
+                xml.readElementText(QXmlStreamReader::IncludeChildElements).toStdString());
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString() << " at line "
                                  << xml.lineNumber();
@@ -131,7 +131,8 @@ TEST_F(Report, HtmlIsSelfContainedAndPrintsTheInputsFigures) {
     // Nothing outside the file: every picture a PNG inside, no script, no link.
     for (const char* banned : {"http", "src=\"file", "<script", "<link", "@import"})
         EXPECT_EQ(html.find(banned), std::string::npos) << banned;
-    for (std::size_t at = html.find("url("); at != std::string::npos; at = html.find("url(", at + 1))
+    for (std::size_t at = html.find("url("); at != std::string::npos;
+         at = html.find("url(", at + 1))
         EXPECT_EQ(html.compare(at, 9, "url(data:"), 0);
     int pictures = 0;
     for (std::size_t at = html.find(" src=\""); at != std::string::npos;
@@ -159,7 +160,8 @@ TEST_F(Report, HtmlIsSelfContainedAndPrintsTheInputsFigures) {
     const LogStatistics& s = input_.statistics;
     const TimingMetrics& m = input_.metrics;
     EXPECT_EQ(printed("verdict"), "FAIL");  // the burst is over the |TE| limit
-    EXPECT_EQ(printed("sha256"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(printed("sha256"),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(printed("size"), "3 bytes");
     EXPECT_EQ(printed("first_time"), "2026-12-10T08:00:00Z");
     EXPECT_EQ(printed("last_time"), "2026-12-10T08:59:59Z");
@@ -184,7 +186,8 @@ TEST_F(Report, HtmlIsSelfContainedAndPrintsTheInputsFigures) {
         {"gap_total_s", s.gapTotal},
         {"peak", s.alarmList.at(0).peak},
     };
-    for (const auto& [key, value] : kFigures) EXPECT_TRUE(SameAsPrinted(printed(key), value)) << key;
+    for (const auto& [key, value] : kFigures)
+        EXPECT_TRUE(SameAsPrinted(printed(key), value)) << key;
     ASSERT_EQ(checks.size(), 3 * input_.verdict->checks.size());
     for (std::size_t i = 0; i < input_.verdict->checks.size(); ++i) {
         const VerdictCheck& c = input_.verdict->checks[i];
