@@ -44,7 +44,8 @@ DEB_PACKAGES := $(RUN_PACKAGES) help2man dpkg-dev
 TEST_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
                  xvfb xauth x11-apps imagemagick libmagickcore-6.q16-6-extra \
                  clang libclang-rt-14-dev llvm \
-                 lintian appstream desktop-file-utils man-db bash-completion
+                 lintian appstream desktop-file-utils man-db bash-completion \
+                 poppler-utils
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
                     qt6-base-dev qt6-base-dev-tools imagemagick libmagickcore-6.q16-6-extra \

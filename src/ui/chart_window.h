@@ -9,9 +9,11 @@
 #include <QColor>
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 #include "ui/chart_thinning.h"
+#include "ui/error_charts.h"
 
 class QChart;
 class QChartView;
@@ -50,16 +52,6 @@ class TChartWindow : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    struct Series {
-        QString name;
-        QColor color;
-        std::vector<ChartPoint> points;  // x: ms since 1970, y: seconds; sorted by x
-        std::vector<ChartPoint> alarms;  // rows with an alarm mark
-        double gapStep = 0;
-        std::vector<QLineSeries*> lines;  // one a segment, reused from view to view
-        QScatterSeries* marks = nullptr;
-    };
-
     void Redraw();
     void ShowHistogram();
     void ShowStatistics();
@@ -73,9 +65,10 @@ class TChartWindow : public QWidget {
     QChartView* histogramView_;
     QTableWidget* table_;
     QWidget* picture_;  // what Export and Copy show
-    QLineSeries* alarmLines_[2];
+    std::array<QLineSeries*, 2> alarmLines_;
     QTimer* redrawTimer_;
-    std::vector<Series> series_;
+    std::vector<ErrorSeries> series_;
+    std::vector<ErrorSeriesLines> lines_;  // what each series is drawn with
 };
 
 }  // namespace tarnimex

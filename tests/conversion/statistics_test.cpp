@@ -100,6 +100,8 @@ LogStatistics Reference(const std::vector<Report>& reports, double alarmStep) {
     double previous = 0;
     for (const Report& r : reports) {
         if (!r.time) continue;
+        if (!s.firstTime) s.firstTime = r.time;
+        s.lastTime = r.time;
         if (previous) {
             const std::int64_t step = Ms(r.time) - Ms(previous);
             if (step > 0) steps.emplace_back(previous, step);
@@ -151,6 +153,8 @@ void ExpectMatches(const LogStatistics& got, const LogStatistics& want) {
         EXPECT_EQ(got.alarmList[i].end, want.alarmList[i].end) << i;
         EXPECT_EQ(got.alarmList[i].peak, want.alarmList[i].peak) << i;
     }
+    EXPECT_EQ(got.firstTime, want.firstTime);
+    EXPECT_EQ(got.lastTime, want.lastTime);
     EXPECT_EQ(got.usualStep, want.usualStep);
     EXPECT_EQ(got.gaps, want.gaps);
     EXPECT_NEAR(got.gapTotal, want.gapTotal, 1e-6 * (1 + want.gapTotal));

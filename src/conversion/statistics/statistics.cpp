@@ -189,6 +189,8 @@ void StatisticsAccumulator::AlarmTally::Close() {
 
 void StatisticsAccumulator::AddTime(double time) {
     const std::int64_t ms = DateTimeMs(time);
+    if (!havePrevTime_) firstTime_ = time;
+    lastTime_ = time;
     if (havePrevTime_) {
         const std::int64_t step = ms - prevMs_;
         if (step > 0)
@@ -343,6 +345,8 @@ LogStatistics StatisticsAccumulator::Result() {
     s.alarmLongest = MsToSeconds(static_cast<double>(alarms.longestMs));
     s.alarmList = std::move(alarms.list);
     s.backwardSteps = backwardSteps_;
+    s.firstTime = firstTime_;
+    s.lastTime = lastTime_;
     FillGaps(s);
     return s;
 }

@@ -59,6 +59,8 @@ struct LogStatistics {
     std::vector<AlarmStretch> alarmList;  // the first kListed stretches
 
     // Over reports with readable date-times, in seconds.
+    double firstTime = 0;  // the first readable RMC date-time in log order; 0 when none
+    double lastTime = 0;   // ... and the last
     double usualStep = 0;  // median of the forward steps; 0 when there are none
     std::int64_t gaps = 0;
     double gapTotal = 0;             // missing time: the sum of (step - usual step) over the gaps
@@ -190,6 +192,7 @@ class StatisticsAccumulator {
     // Steps between readable date-times, in milliseconds.
     bool havePrevTime_ = false;
     std::int64_t prevMs_ = 0;
+    double firstTime_ = 0, lastTime_ = 0;
     std::int64_t backwardSteps_ = 0;
     PagedCounts fineSteps_;    // forward steps below kLongStepMs, by the millisecond
     PagedCounts coarseSteps_;  // longer ones, by the second

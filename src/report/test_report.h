@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The test report of converted logs: for each log one self-contained HTML file
+// (its pictures inside as data: URIs, its style inline, no script, nothing it
+// would fetch) and the same as PDF; index.html lists the logs with their
+// verdicts and links to their reports.
+//
+// Every figure is printed with kReportDigits significant digits (date-times
+// as ISO 8601 UTC to the millisecond, counts whole), so that it equals the
+// figure of --summary=json rounded to as many digits.
+//
+// The charts are drawn by Qt Charts through the same builders as the chart
+// window: a QApplication must exist (the offscreen platform does without a
+// display).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "conversion/statistics/statistics.h"
+#include "conversion/statistics/timing_metrics.h"
+#include "conversion/statistics/verdict.h"
+
+namespace tarnimex {
+
+constexpr int kReportDigits = 6;
+
+// What one log's report is made of; plain, for the command line to fill from
+// its run's result.
+struct ReportInput {
+    std::string logPath;  // the log, read for its size and SHA-256
+    std::string
+        csvPath;  // its CSV, read for the time chart and the histogram; none: no such charts
+    LogStatistics statistics;
+    TimingMetrics metrics;
+    std::optional<TimingLimits> limits;  // with its verdict, when the log was judged
+    std::optional<Verdict> verdict;
+    std::string limitsFile;  // the limits file's name as given
+    double alarmStep = 0;    // seconds
+    // The settings the log was converted with, as the tester named them
+    // (key, second key, regional format...): label and value.
+    std::vector<std::pair<std::string, std::string>> settings;
+    std::string version;  // the tarnimex version
+    std::chrono::system_clock::time_point madeAt;
+};
+
+// The files one log's report went to.
+struct ReportFiles {
+    std::string html;
+    std::string pdf;
+};
+
+// A figure as the report prints it: kReportDigits significant digits, "-"
+// before a negative one, "." as the decimal point.
+std::string ReportNumber(double value);
+
+// The report's name in its folder: the log's file name with ".report" added.
+std::string ReportBaseName(const std::string& logPath);
+
+// Writes DIR/<log>.report.html and .pdf, each all or nothing, making DIR when
+// missing; throws IoError (the log) or FileError (DIR or a report) naming the
+// path and the system's reason.
+ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir);
+
+// Writes DIR/index.html: a row per log (verdict, key figures) linking its
+// report; throws FileError.
+void WriteReportIndex(const std::vector<ReportInput>& inputs, const std::string& dir);
+
+}  // namespace tarnimex
