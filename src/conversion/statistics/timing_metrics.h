@@ -42,6 +42,11 @@ class TimingSeries {
     // date-time (0 when unreadable) and delay.
     void Add(double time, double delay, bool delayReadable);
 
+    // Makes room at once for the reports the rest of the log likely holds,
+    // judged by those of the share read so far, so that a long series is not
+    // copied again and again as it grows. size 0: unknown.
+    void Expect(std::int64_t bytesRead, std::int64_t size);
+
     // usualStep: LogStatistics::usualStep of the same reports, in seconds.
     TimingMetrics Compute(double usualStep) const;
 
