@@ -42,21 +42,44 @@ class LogStatus : public CliStatus {
 
 // Converts one log; a CSV that cannot be written fails only its log. Throws
 // IoError when the run must end (a log that cannot be read).
-LogOutcome ConvertOne(const BatchLog& log, Converter& converter, LogStatus& status) {
-    if (!log.refusal.empty()) return converter.Refuse(log.name, log.refusal).outcome;
+LogResult ConvertOne(const BatchLog& log, Converter& converter, LogStatus& status) {
+    if (!log.refusal.empty()) return converter.Refuse(log.name, log.refusal);
     if (!log.folder.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(PathFromUtf8(log.folder), ec);
         if (ec) {
             status.ShowError("Cannot create folder \"" + log.folder + "\". " + ec.message(), "");
-            return LogOutcome::CouldNotWrite;
+            return {LogOutcome::CouldNotWrite, {}};
         }
     }
-    return converter.ConvertFile(log.name, log.csv).outcome;
+    return converter.ConvertFile(log.name, log.csv);
 }
 
-void Count(BatchTotals& totals, LogOutcome outcome) {
-    switch (outcome) {
+// Sets the converter up as the setup asks.
+void Prepare(Converter& converter, const BatchSetup& setup, int threads) {
+    converter.ReadDashAsStandardInput();
+    ChunkPlan plan;
+    plan.threads = threads;
+    converter.SplitLargeLogs(plan);
+    if (setup.metrics) converter.CollectTimingMetrics(setup.limits ? setup.limits->warmUp : 0);
+}
+
+void Count(BatchTotals& totals, const LogResult& result, const BatchSetup& setup) {
+    // The log's verdict, when its statistics reached the host.
+    if (setup.limits && result.statistics.metrics) {
+        const auto& s = result.statistics;
+        switch (JudgeLog(*setup.limits, s, *s.metrics).outcome) {
+            case Verdict::Outcome::kFail:
+                ++totals.overLimits;
+                break;
+            case Verdict::Outcome::kNoData:
+                ++totals.unjudged;
+                break;
+            case Verdict::Outcome::kPass:
+                break;
+        }
+    }
+    switch (result.outcome) {
         case LogOutcome::Converted:
             ++totals.converted;
             break;
@@ -80,14 +103,11 @@ BatchTotals OneAtATime(const BatchSetup& setup, const std::vector<BatchLog>& log
     CliSettings settings(setup.fields);
     LogStatus host(setup, status, err, true);
     Converter converter({settings, host}, setup.regional, setup.encoding);
-    converter.ReadDashAsStandardInput();
-    ChunkPlan plan;
-    plan.threads = setup.jobs;
-    converter.SplitLargeLogs(plan);
+    Prepare(converter, setup, setup.jobs);
     try {
         for (const BatchLog& log : logs) {
             if (AbortRequested) break;
-            Count(totals, ConvertOne(log, converter, host));
+            Count(totals, ConvertOne(log, converter, host), setup);
         }
     } catch (const IoError& e) {
         host.EndLiveLine();
@@ -101,7 +121,7 @@ BatchTotals OneAtATime(const BatchSetup& setup, const std::vector<BatchLog>& log
 struct Block {
     bool done = false;
     std::string out, err;
-    LogOutcome outcome = LogOutcome::Aborted;  // also when the run ended at it
+    LogResult result;  // Aborted also when the run ended at it
 };
 
 BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
@@ -119,11 +139,8 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
         CliSettings settings(setup.fields);
         LogStatus host(setup, out, errors, false);
         Converter converter({settings, host}, setup.regional, setup.encoding);
-        converter.ReadDashAsStandardInput();
         // The cores are shared among the logs being converted.
-        ChunkPlan plan;
-        plan.threads = std::max(1, setup.jobs / workers);
-        converter.SplitLargeLogs(plan);
+        Prepare(converter, setup, std::max(1, setup.jobs / workers));
         for (;;) {
             std::size_t i;
             {
@@ -133,7 +150,7 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
             }
             Block block;
             try {
-                block.outcome = ConvertOne(logs[i], converter, host);
+                block.result = ConvertOne(logs[i], converter, host);
             } catch (const IoError& e) {
                 errors << e.what() << '\n';
                 std::lock_guard lock(mutex);
@@ -176,7 +193,7 @@ BatchTotals Together(const BatchSetup& setup, const std::vector<BatchLog>& logs,
         if (!block.done) break;
         status << block.out << std::flush;
         err << block.err << std::flush;
-        Count(totals, block.outcome);
+        Count(totals, block.result, setup);
     }
     totals.runEnded = runError.has_value();
     return totals;

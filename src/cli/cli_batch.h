@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_host.h"
+#include "conversion/statistics/verdict.h"
 #include "platform/regional_format.h"
 
 namespace tarnimex {
@@ -31,7 +33,9 @@ struct BatchSetup {
     TextEncoding encoding;
     bool terminal = false;
     bool quiet = false;
-    int jobs = 1;  // cores to use: logs at once, or the threads that read one large log
+    int jobs = 1;          // cores to use: logs at once, or the threads that read one large log
+    bool metrics = false;  // the logs' timing metrics, after the limits' warm-up
+    std::optional<TimingLimits> limits;  // each log's verdict counts when given
     // After each log, with the streams its status lines and errors go to.
     std::function<void(const LogStatistics&, std::ostream& out, std::ostream& err)> onLogFinished;
 };
@@ -40,6 +44,8 @@ struct BatchTotals {
     int converted = 0;
     int noData = 0;
     int failed = 0;
+    int overLimits = 0;     // converted, and failed their limits
+    int unjudged = 0;       // no report counted for their verdict
     bool runEnded = false;  // a log could not be read
 };
 

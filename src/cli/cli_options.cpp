@@ -29,7 +29,7 @@ constexpr OptionRule kOptions[] = {
     {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
     {"version", Kind::Flag},     {"recursive", Kind::Flag},     {"include", Kind::Value},
     {"output-dir", Kind::Value}, {"output", Kind::Value},       {"jobs", Kind::Value},
-    {"summary", Kind::Optional},
+    {"summary", Kind::Optional}, {"limits", Kind::Value},
 };
 
 // One UTF-8 character: a lead byte and as many continuation bytes as it announces.
@@ -97,6 +97,8 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
                               : o.decimalSeparator) = value;
     } else if (name == "settings")
         o.settingsFile = value;
+    else if (name == "limits")
+        o.limitsFile = value;
     else if (name == "quiet")
         o.quiet = true;
     else if (name == "help")
@@ -229,6 +231,8 @@ std::string CliUsage() {
            "  --alarm-symbol TEXT  mark of alarm rows (default \"!!\")\n"
            "  --settings FILE      take the settings from the window's settings file;\n"
            "                       options given here win\n"
+           "  --limits FILE        judge each log against the limits of FILE: its verdict\n"
+           "                       after it, its timing metrics in the summary\n"
            "  --date-order ORDER   ymd, mdy or dmy (default: from the locale)\n"
            "  --date-sep C         date separator (default: from the locale)\n"
            "  --time-sep C         time separator (default: from the locale)\n"
@@ -236,15 +240,16 @@ std::string CliUsage() {
            "                       and status texts (default: from the locale)\n"
            "  --quiet              no status output\n"
            "  --summary[=FORMAT]   after each log, its statistics: text (default) or json,\n"
-           "                       one object per line\n"
+           "                       one object per line; json adds its timing metrics\n"
            "  --help, --version\n"
            "\n"
            "Each separator is one character, not a digit; the date and time separators\n"
            "are not \",\".\n"
            "\n"
-           "Exit status: 0 every log converted, 3 no log failed but some had no report,\n"
-           "1 a log could not be opened or a CSV not written, 2 usage error,\n"
-           "130 aborted (Ctrl-C).\n";
+           "Exit status: 0 every log converted (and within its limits), 4 no log failed\n"
+           "but some exceeded their limits, 3 no log failed but some had no report (or\n"
+           "none to judge), 1 a log could not be opened or a CSV not written, 2 usage\n"
+           "error or a faulty limits file, 130 aborted (Ctrl-C).\n";
 }
 
 }  // namespace tarnimex

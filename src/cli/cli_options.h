@@ -21,6 +21,7 @@ struct CliOptions {
     std::optional<std::string> alarmSymbol;
     std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
     std::optional<std::string> settingsFile;
+    std::optional<std::string> limitsFile;
     bool quiet = false;
     SummaryFormat summary = SummaryFormat::None;
     bool help = false;

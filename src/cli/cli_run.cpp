@@ -16,6 +16,7 @@
 #include "conversion/status_texts.h"
 #include "platform/file_access.h"
 #include "settings/converter_settings.h"
+#include "settings/limits_file.h"
 
 namespace tarnimex {
 
@@ -103,6 +104,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     const RegionalFormat regional = Regional(options);
+    std::optional<TimingLimits> limits;
+    if (options.limitsFile) {
+        try {
+            limits = ReadLimitsFile(*options.limitsFile);
+        } catch (const SettingsError& e) {
+            err << "tarnimex-convert: " << e.what() << '\n';
+            return 2;
+        }
+    }
     ConversionSettings fields = options.settings;
     if (options.settingsFile) {
         // The window's settings, as it would hold them after loading the file.
@@ -153,13 +163,24 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      terminal && !csvToStdout,
                      options.quiet,
                      options.jobs > 0 ? options.jobs : ChunkPlan::DefaultThreads(),
+                     limits || options.summary == SummaryFormat::Json,
+                     limits,
                      {}};
-    // After each log: its statistics when asked for, and a word on report
-    // fields that could not be read, beside the log's status lines.
+    // After each log: its statistics when asked for, its verdict, and a word
+    // on report fields that could not be read, beside the log's status lines.
     setup.onLogFinished = [&](const LogStatistics& statistics, std::ostream& logOut,
                               std::ostream& logErr) {
-        if (options.summary == SummaryFormat::Text) logOut << SummaryText(statistics, regional);
-        if (options.summary == SummaryFormat::Json) logOut << SummaryJson(statistics);
+        std::optional<Verdict> verdict;
+        if (limits && statistics.metrics)
+            verdict = JudgeLog(*limits, statistics, *statistics.metrics);
+        const double warmUp = limits ? limits->warmUp : 0;
+        const Verdict* judged = verdict ? &*verdict : nullptr;
+        if (options.summary == SummaryFormat::Text)
+            logOut << SummaryText(statistics, regional, warmUp, judged);
+        if (options.summary == SummaryFormat::Json)
+            logOut << SummaryJson(statistics, warmUp, judged);
+        if (options.summary == SummaryFormat::None && verdict && !options.quiet)
+            logOut << VerdictText(*verdict, regional) << '\n';
         logOut << std::flush;
         logErr << UnreadableWarning(statistics) << ZipHint(statistics) << std::flush;
     };
@@ -173,7 +194,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     status << std::flush;
     if (AbortRequested) return 130;
     if (totals.runEnded || totals.failed > 0) return 1;
-    return totals.noData > 0 ? 3 : 0;
+    if (totals.overLimits > 0) return 4;
+    return totals.noData > 0 || totals.unjudged > 0 ? 3 : 0;
 }
 
 }  // namespace tarnimex

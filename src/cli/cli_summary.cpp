@@ -13,6 +13,8 @@ namespace tarnimex {
 namespace {
 
 constexpr int kTextDecimals = 6;  // microseconds: finer than any receiver reports
+// The metrics' figures span many decades (a TDEV may be below a microsecond).
+constexpr int kMetricDigits = 6;
 
 // A date-time as the CSV writes it with these separators and decimals; empty for none.
 std::string DateTime(double value, const RegionalFormat& format, int secondDecimals) {
@@ -58,6 +60,22 @@ std::string TextNumber(double value, const RegionalFormat& regional) {
     }
     if (text == "-0") text = "0";
     return text;
+}
+
+// The regional decimal separator in place of a ".".
+std::string Regional(std::string text, const RegionalFormat& regional) {
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) text.replace(point, 1, regional.decimalSeparator);
+    return text;
+}
+
+// kMetricDigits significant digits, trailing zeros dropped.
+std::string MetricNumber(double value, const RegionalFormat& regional) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::general, kMetricDigits)
+                         .ptr;
+    return Regional(std::string(buffer, end), regional);
 }
 
 class JsonObject {
@@ -150,7 +168,7 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-std::string SummaryJson(const LogStatistics& s) {
+std::string SummaryJson(const LogStatistics& s, double warmUp, const Verdict* verdict) {
     JsonObject o;
     o.String("log", s.log);
     o.Count("reports", s.reports);
@@ -202,10 +220,50 @@ std::string SummaryJson(const LogStatistics& s) {
     }
     o.Raw("gap_list", gaps + "]");
     o.Raw("gap_list_complete", s.gapListComplete ? "true" : "false");
+    if (s.metrics) {
+        const TimingMetrics& m = *s.metrics;
+        JsonObject metrics;
+        metrics.Number("warm_up_s", warmUp);
+        metrics.Count("reports", m.reports);
+        metrics.Number("tau0_s", m.tau0);
+        // Extremes of no report are none, as the delays' are.
+        metrics.Raw("max_abs", m.reports > 0 ? JsonNumber(m.maxAbsTimeError) : "null");
+        metrics.Raw("pk_pk", m.reports > 0 ? JsonNumber(m.peakToPeak) : "null");
+        for (const auto& [key, points] : {std::pair{"mtie", &m.mtie}, std::pair{"tdev", &m.tdev}}) {
+            std::string list = "[";
+            for (const TimingPoint& p : *points) {
+                JsonObject item;
+                item.Number("tau_s", p.tau);
+                item.Number("s", p.value);
+                list += (list.size() > 1 ? "," : "") + item.Close();
+            }
+            metrics.Raw(key, list + "]");
+        }
+        o.Raw("metrics", metrics.Close());
+    }
+    if (verdict) {
+        JsonObject v;
+        v.Raw("pass", verdict->outcome == Verdict::Outcome::kNoData ? "null"
+                      : verdict->outcome == Verdict::Outcome::kPass ? "true"
+                                                                    : "false");
+        std::string checks = "[";
+        for (const VerdictCheck& c : verdict->checks) {
+            JsonObject item;
+            item.String("name", c.name);
+            if (c.tau) item.Number("tau_s", *c.tau);
+            item.Number("limit", c.limit);
+            item.Number("value", c.value);
+            item.Raw("pass", c.pass ? "true" : "false");
+            checks += (checks.size() > 1 ? "," : "") + item.Close();
+        }
+        v.Raw("checks", checks + "]");
+        o.Raw("verdict", v.Close());
+    }
     return o.Close() + "\n";
 }
 
-std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional) {
+std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional, double warmUp,
+                        const Verdict* verdict) {
     auto n = [&](double value) { return TextNumber(value, regional); };
     auto at = [&](double time) {
         const std::string text = DateTime(time, regional, s.secondDecimals);
@@ -234,7 +292,34 @@ std::string SummaryText(const LogStatistics& s, const RegionalFormat& regional) 
     };
     text += "  frames removed: " + kinds(s.frames.removed) +
             "; damaged, left in the text: " + kinds(s.frames.damaged) + "\n";
+    if (s.metrics) {
+        const TimingMetrics& m = *s.metrics;
+        auto g = [&](double value) { return MetricNumber(value, regional); };
+        text += "  timing after a warm-up of " + g(warmUp) + " s: " + Plural(m.reports, "report");
+        if (m.reports > 0) {
+            text += ", tau0 " + g(m.tau0) + " s, largest |time error| " + g(m.maxAbsTimeError) +
+                    " s, peak-to-peak " + g(m.peakToPeak) + " s";
+        }
+        text += "\n";
+        for (const auto& [name, points] :
+             {std::pair{"MTIE", &m.mtie}, std::pair{"TDEV", &m.tdev}}) {
+            if (points->empty()) continue;
+            text += std::string("  ") + name + " (s) at tau";
+            const char* separator = " ";
+            for (const TimingPoint& p : *points) {
+                text += separator + g(p.tau) + " s: " + g(p.value);
+                separator = ", ";
+            }
+            text += "\n";
+        }
+    }
+    if (verdict) text += VerdictText(*verdict, regional) + "\n";
     return text;
+}
+
+std::string VerdictText(const Verdict& verdict, const RegionalFormat& regional) {
+    return VerdictLine(verdict,
+                       [&](double value) { return Regional(JsonNumber(value), regional); });
 }
 
 std::string UnreadableWarning(const LogStatistics& s) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "conversion/statistics/statistics.h"
+#include "conversion/statistics/verdict.h"
 #include "platform/regional_format.h"
 
 namespace tarnimex {
@@ -16,8 +17,18 @@ namespace tarnimex {
 // regional decimal separator. JSON, read by scripts on any machine, writes
 // numbers with "." and date-times in ISO 8601 UTC with the report's fraction
 // of a second ("2023-07-05T12:30:10.25Z"). Both end with a line end.
-std::string SummaryText(const LogStatistics& statistics, const RegionalFormat& regional);
-std::string SummaryJson(const LogStatistics& statistics);
+// When the statistics carry timing metrics, both add them (taken after warmUp
+// seconds) and, when given, the verdict: the text a few lines and the verdict
+// line last, the JSON a "metrics" and a "verdict" object.
+std::string SummaryText(const LogStatistics& statistics, const RegionalFormat& regional,
+                        double warmUp = 0, const Verdict* verdict = nullptr);
+std::string SummaryJson(const LogStatistics& statistics, double warmUp = 0,
+                        const Verdict* verdict = nullptr);
+
+// "Verdict: ..." (see VerdictLine) with the regional decimal separator and
+// every figure as it reads back exactly, so that a value just over its limit
+// never shows as equal to it; without a line end.
+std::string VerdictText(const Verdict& verdict, const RegionalFormat& regional);
 
 // The warning line about unreadable report date-times and delays, with its
 // line end; empty when every field could be read.

@@ -23,6 +23,9 @@ _tarnimex_convert() {
         --settings)
             _filedir ini
             return ;;
+        --limits)
+            _filedir
+            return ;;
         --output-dir)
             _filedir -d
             return ;;
@@ -45,7 +48,7 @@ _tarnimex_convert() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--recursive --include --output-dir --output --jobs
             --key --second-key --decimals --limit --threshold --max-step
-            --alarm-step --alarm-symbol --settings --date-order --date-sep
+            --alarm-step --alarm-symbol --settings --limits --date-order --date-sep
             --time-sep --decimal-sep --quiet --summary --summary= --help
             --version' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

@@ -81,6 +81,10 @@ class Converter {
     void UseFiles(ConversionFiles& files) { files_ = &files; }
     // How a large log is split among threads (by default, one per core).
     void SplitLargeLogs(const ChunkPlan& plan) { plan_ = plan; }
+    // From now on each log's statistics carry its timing metrics, taken after
+    // warmUp seconds (see TimingSeries); they keep the whole series while the
+    // log is read.
+    void CollectTimingMetrics(double warmUp) { metricsWarmUp_ = warmUp; }
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }
@@ -108,6 +112,7 @@ class Converter {
     LogReader::Mode mode_;
     LogReader reader_;
     ChunkPlan plan_;
+    std::optional<double> metricsWarmUp_;  // none: no metrics
     bool running_ = false;
     bool dashIsStandardInput_ = false;
     ConversionFiles* files_ = nullptr;

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "cli/cli_run.h"
@@ -77,7 +79,12 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\"end\":\"2023-07-05T12:00:02Z\",\"peak\":-70}],\"gap_list\":[{\"start\":"
             "\"2023-07-05T12:00:03Z\",\"end\":\"2023-07-05T12:00:07Z\"},{\"start\":"
             "\"2023-07-05T12:00:06.5Z\",\"end\":\"2023-07-05T12:00:08.5Z\"}],"
-            "\"gap_list_complete\":true}\n"
+            "\"gap_list_complete\":true,"
+            // Six reports count, in segments of 3, 1, 1 and 1 (usual step 1 s);
+            // TDEV(1 s) = |-70 - 2 * 60.25 + 0.1| / sqrt(6).
+            "\"metrics\":{\"warm_up_s\":0,\"reports\":6,\"tau0_s\":1,\"max_abs\":70,"
+            "\"pk_pk\":130.25,\"mtie\":[{\"tau_s\":1,\"s\":130.25},{\"tau_s\":2,\"s\":130.25}],"
+            "\"tdev\":[{\"tau_s\":1,\"s\":77.73047450431952}]}}\n"
             "{\"log\":\"" +
             InJson(none) +
             "\",\"reports\":0,\"rows\":0,\"mean\":null,\"stddev\":null,\"median\":null,"
@@ -88,7 +95,9 @@ TEST_F(Summary, JsonLineAfterEachLog) {
             "\"frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":0},"
             "\"damaged_frames\":{\"ubx\":0,\"sirf\":0,\"mtk\":0},\"delays\":0,\"usual_step_s\":0,"
             "\"alarm_list\":[],"
-            "\"gap_list\":[],\"gap_list_complete\":true}\n");
+            "\"gap_list\":[],\"gap_list_complete\":true,\"metrics\":{\"warm_up_s\":0,"
+            "\"reports\":0,\"tau0_s\":0,\"max_abs\":null,\"pk_pk\":null,\"mtie\":[],"
+            "\"tdev\":[]}}\n");
     EXPECT_EQ(err_, "tarnimex-convert: warning: " + a +
                         ": 1 report date-time and 1 delay could not be read and count as 0\n");
     // Scripts read it on any machine: neither the regional format nor the CSV's
@@ -120,6 +129,73 @@ TEST_F(Summary, TextBlockAfterTheStatusLines) {
     EXPECT_EQ(Run({"--summary=xml", a}), 2);
     EXPECT_EQ(err_.substr(0, err_.find('\n')),
               "tarnimex-convert: --summary takes text or json, not \"xml\"");
+}
+
+TEST_F(Summary, MetricsAndVerdictAgreeInJsonAndText) {
+    const std::string a = Log("a.nmea");
+    const std::string none = Log("none.nmea");
+    // One scalar limit that holds and one that does not, a mask over two τ.
+    std::ofstream(dir_ / "l.ini") << "[Limits]\nMaxAbsTimeError=70\nPeakToPeak=100\n"
+                                     "MTIE=1:200, 2:100\nTDEV=1:1\n";
+    const std::string limits = Log("l.ini");
+    ASSERT_EQ(Run({"--quiet", "--summary=json", "--limits", limits, a}), 4);
+    const std::string json = out_;
+    ASSERT_EQ(Run({"--quiet", "--summary", "--limits", limits, a}), 4);
+    const std::string text = out_;
+
+    // The text's lines as the JSON's figures give them.
+    const auto g = [](const std::string& number) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.6g", std::stod(number));
+        return std::string(buffer);
+    };
+    std::smatch m;
+    ASSERT_TRUE(
+        std::regex_search(json, m,
+                          std::regex("\"metrics\":\\{\"warm_up_s\":0,\"reports\":(\\d+),"
+                                     "\"tau0_s\":([^,]+),\"max_abs\":([^,]+),\"pk_pk\":"
+                                     "([^,]+),\"mtie\":\\[(.*?)\\],\"tdev\":\\[(.*?)\\]\\}")))
+        << json;
+    std::string expected = "  timing after a warm-up of 0 s: " + m[1].str() + " reports, tau0 " +
+                           g(m[2]) + " s, largest |time error| " + g(m[3]) + " s, peak-to-peak " +
+                           g(m[4]) + " s\n";
+    const std::regex point("\\{\"tau_s\":([^,]+),\"s\":([^}]+)\\}");
+    for (const auto& [name, list] :
+         {std::pair{"MTIE", m[5].str()}, std::pair{"TDEV", m[6].str()}}) {
+        expected += std::string("  ") + name + " (s) at tau";
+        for (auto p = std::sregex_iterator(list.begin(), list.end(), point);
+             p != std::sregex_iterator(); ++p) {
+            expected +=
+                std::string(p->position() == 0 ? " " : ", ") + g((*p)[1]) + " s: " + g((*p)[2]);
+        }
+        expected += "\n";
+    }
+    // The verdict line holds every failed check with the JSON's exact figures.
+    expected += "Verdict: FAIL: ";
+    const std::regex check(
+        "\\{\"name\":\"(\\w+)\",(?:\"tau_s\":([^,]+),)?\"limit\":([^,]+),\"value\":([^,]+),"
+        "\"pass\":(true|false)\\}");
+    int checks = 0;
+    const char* separator = "";
+    for (auto c = std::sregex_iterator(json.begin(), json.end(), check);
+         c != std::sregex_iterator(); ++c, ++checks) {
+        if ((*c)[5] == "true") continue;
+        expected += separator + (*c)[1].str() +
+                    ((*c)[2].matched ? "(" + (*c)[2].str() + " s)" : "") + " " + (*c)[4].str() +
+                    " > " + (*c)[3].str();
+        separator = "; ";
+    }
+    expected += "\n";
+    EXPECT_EQ(checks, 5) << "one per scalar limit, one per τ of a mask";
+    EXPECT_NE(json.find("\"verdict\":{\"pass\":false,"), std::string::npos);
+    EXPECT_TRUE(text.ends_with(expected)) << text << "\n---\n" << expected;
+
+    // No report counts: no verdict either way.
+    ASSERT_EQ(Run({"--quiet", "--summary=json", "--limits", limits, none}), 3);
+    EXPECT_TRUE(out_.ends_with(",\"verdict\":{\"pass\":null,\"checks\":[]}}\n")) << out_;
+    ASSERT_EQ(Run({"--quiet", "--summary", "--limits", limits, none}), 3);
+    EXPECT_TRUE(out_.ends_with("  timing after a warm-up of 0 s: 0 reports\nVerdict: no data\n"))
+        << out_;
 }
 
 TEST(JsonString, AnyBytes) {

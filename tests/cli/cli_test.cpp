@@ -210,17 +210,58 @@ TEST_F(Cli, NumberOptionsThatAreNoNumbersWarn) {
 }
 
 TEST_F(Cli, ExitStatusSaysWhetherEveryLogGaveACsv) {
-    // legend: logs given -> exit status (0 all converted, 3 some without report, 1 failure first)
+    // legend: arguments -> exit status (0 all converted and within their limits,
+    // 3 some without report or none to judge, 4 some over their limits first,
+    // 1 failure before all)
     const std::string good = Log("good.nmea", kReport);
     const std::string empty = Log("empty.nmea", "$GPRMC,no report\r\n");
     const std::string missing = (dir_ / "missing.nmea").string();
+    const std::string rx =
+        Log("rx.nmea", ReadFile(fs::path(TARNIMEX_SOURCE_DIR) / "examples/receiver-delay.nmea"));
+    const std::string pass = Log("pass.ini", "[Limits]\nMaxAbsTimeError=64\nMTIE=1:64\n");
+    const std::string fail = Log("fail.ini", "[Limits]\nMaxAbsTimeError=63.99\n");
+    const std::string late = Log("late.ini", "[Limits]\nWarmUp=1\n");  // past the only report
     const std::vector<std::pair<std::vector<std::string>, int>> cases = {
         {{good}, 0},
         {{empty}, 3},
         {{good, empty}, 3},
         {{empty, missing}, 1},
+        {{"--limits", pass, rx}, 0},
+        {{"--limits", fail, rx}, 4},
+        {{"--limits", fail, rx, empty}, 4},
+        {{"--jobs=2", "--limits", fail, good, rx, empty}, 4},
+        {{"--limits", fail, rx, missing}, 1},
+        {{"--jobs=2", "--limits", fail, missing, rx}, 1},
+        {{"--limits", late, good}, 3},
+        {{"--limits", pass, good, rx}, 0},
     };
-    for (const auto& [logs, status] : cases) EXPECT_EQ(Run(logs), status) << logs.back();
+    for (const auto& [args, status] : cases)
+        EXPECT_EQ(Run(args), status) << args[args.size() > 2 ? 1 : 0] << " " << args.back();
+}
+
+TEST_F(Cli, LimitsGiveEachLogItsVerdict) {
+    const std::string log = Log("a.nmea", kReport);
+    const std::string fail = Log("fail.ini", "[Limits]\nMaxAbsTimeError=0.1\nMean=1\n");
+    EXPECT_EQ(Run({log}), 0);
+    const std::string csv = ReadFile(dir_ / "a.csv");
+    EXPECT_EQ(Run({"--limits", fail, log}), 4);
+    EXPECT_EQ(out_, log +
+                        "\nOutput..\nCompleted:  Max=0.123Sec.  Min=0.123Sec.  Output=1/2Lines\n"
+                        "Verdict: FAIL: MaxAbsTimeError 0.123 > 0.1\n");
+    EXPECT_EQ(ReadFile(dir_ / "a.csv"), csv) << "the CSV is the same";
+    EXPECT_EQ(Run({"--quiet", "--limits", fail, log}), 4);
+    EXPECT_EQ(out_, "");
+    // A faulty limits file ends the run before any log: its name, line and key.
+    const std::string faulty = Log("faulty.ini", "[Limits]\nMaxTE=1\n");
+    fs::remove(dir_ / "a.csv");
+    EXPECT_EQ(Run({"--limits", faulty, log}), 2);
+    EXPECT_EQ(err_,
+              "tarnimex-convert: Limits file \"" + faulty + "\", line 2, MaxTE: no such limit.\n");
+    EXPECT_EQ(Run({"--limits", Path("missing.ini"), log}), 2);
+    EXPECT_EQ(err_.rfind("tarnimex-convert: Cannot read limits file \"" + Path("missing.ini"), 0),
+              0u)
+        << err_;
+    EXPECT_FALSE(fs::exists(dir_ / "a.csv"));
 }
 
 TEST_F(Cli, ALogNamedLikeAProgressTextIsNoProgress) {

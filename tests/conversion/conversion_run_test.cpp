@@ -526,14 +526,16 @@ class FastAndReference : public ConversionRun {
         std::string csv;
         std::int64_t lines;
         FrameCounts frames;
+        std::optional<TimingMetrics> metrics;
     };
     Outcome Run(const std::string& log, LogReader::Mode mode, const ChunkPlan& plan) {
         FakeHost host = host_;
         Converter converter(host, kYmd, kUtf8, mode);
         converter.SplitLargeLogs(plan);
+        converter.CollectTimingMetrics(0);
         converter.ConvertFiles(log);
-        Outcome outcome{host.statuses, ReadFile(CsvFileName(log)), converter.LastStatistics().lines,
-                        converter.LastStatistics().frames};
+        const LogStatistics& s = converter.LastStatistics();
+        Outcome outcome{host.statuses, ReadFile(CsvFileName(log)), s.lines, s.frames, s.metrics};
         fs::remove(CsvFileName(log));
         return outcome;
     }
@@ -547,6 +549,7 @@ class FastAndReference : public ConversionRun {
         EXPECT_EQ(a.csv, b.csv);
         EXPECT_EQ(a.lines, b.lines);
         EXPECT_TRUE(a.frames == b.frames);
+        EXPECT_TRUE(a.metrics == b.metrics);
     }
     // Reference, fast, and fast in chunks at random seams; returns the CSV.
     std::string ExpectSame(const std::string& log) {

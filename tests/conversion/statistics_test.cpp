@@ -325,11 +325,17 @@ TEST_F(RunStatistics, EveryReportCountsWithOrWithoutLimiting) {
     EXPECT_EQ(all.alarmTotal, 3);
     EXPECT_EQ(all.gaps, 2) << "the unreadable date-time leaves a step of 2 s";
     EXPECT_EQ(all.gapTotal, 16);
+    EXPECT_FALSE(all.metrics) << "kept only when asked for";
 
     host_.limit = true;
+    converter_.CollectTimingMetrics(0);
     const LogStatistics limited = Convert(log);
     EXPECT_LT(limited.rows, all.rows);
     ExpectMatches(limited, all);
+    ASSERT_TRUE(limited.metrics);
+    EXPECT_EQ(limited.metrics->reports, 38) << "every report whose date-time and delay read";
+    EXPECT_EQ(limited.metrics->maxAbsTimeError, 60.5);
+    EXPECT_TRUE(finished_.back().metrics == limited.metrics) << "the host gets them";
 }
 
 TEST_F(RunStatistics, LogsWithoutReportsAreFinishedToo) {

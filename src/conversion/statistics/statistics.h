@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "conversion/input/log_reader.h"
+#include "conversion/statistics/timing_metrics.h"
 
 namespace tarnimex {
 
@@ -71,6 +73,10 @@ struct LogStatistics {
 
     // What the reader passed over: binary frames, by kind.
     FrameCounts frames;
+
+    // Only when the run was asked for them (Converter::CollectTimingMetrics),
+    // of the same accepted reports.
+    std::optional<TimingMetrics> metrics;
 };
 
 // A date-time value in whole milliseconds (half away from zero): steps between

@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "conversion/statistics/statistics.h"
@@ -45,6 +46,7 @@ constexpr std::size_t kTdevSpan = 3;         // a TDEV term spans 3n reports
 constexpr long double kTdevDivisor = 6;
 constexpr std::size_t kFreshEvery = 16;  // n start positions between direct sums of S
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kExpectMargin = 1.125;
 
 // Per interval, over all segments.
 struct Accumulated {
@@ -150,6 +152,25 @@ void TimingSeries::Add(double time, double delay, bool delayReadable) {
     }
     ms_.push_back(ms);
     delays_.push_back(delay);
+}
+
+void TimingSeries::Expect(std::int64_t bytesRead, std::int64_t size) {
+    if (bytesRead <= 0 || size <= bytesRead) return;
+    // An eighth over the estimate, so that a log somewhat denser later on
+    // still fits.
+    const double estimate = static_cast<double>(ms_.size()) * static_cast<double>(size) /
+                            static_cast<double>(bytesRead) * kExpectMargin;
+    const std::size_t capacity = ms_.capacity();
+    if (estimate <= static_cast<double>(capacity)) return;
+    // At least half as much again: an estimate creeping up step by step must
+    // not copy the series at every step.
+    const std::size_t room = std::max(static_cast<std::size_t>(estimate), capacity + capacity / 2);
+    try {
+        ms_.reserve(room);
+        delays_.reserve(room);
+    } catch (const std::exception&) {
+        // Too much at once (an estimate from a dense start): the series grows as it comes.
+    }
 }
 
 TimingMetrics TimingSeries::Compute(double usualStep) const {

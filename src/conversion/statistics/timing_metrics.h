@@ -17,6 +17,8 @@ namespace tarnimex {
 struct TimingPoint {
     double tau = 0;    // seconds: n times the usual step
     double value = 0;  // seconds
+
+    bool operator==(const TimingPoint&) const = default;
 };
 
 struct TimingMetrics {
@@ -26,6 +28,8 @@ struct TimingMetrics {
     double tau0 = 0;                // the usual step in whole milliseconds, in seconds
     std::vector<TimingPoint> mtie;  // n = 1, 2, 5, 10, 20, ... while a segment is long enough
     std::vector<TimingPoint> tdev;  // the same ladder, shorter as it needs 3n reports
+
+    bool operator==(const TimingMetrics&) const = default;
 };
 
 // The n of the k-th observation interval (k from 0): 1, 2, 5 in every decade.
@@ -41,6 +45,11 @@ class TimingSeries {
     // One accepted report as StatisticsAccumulator::Add takes it: its RMC
     // date-time (0 when unreadable) and delay.
     void Add(double time, double delay, bool delayReadable);
+
+    // Makes room at once for the reports the rest of the log likely holds,
+    // judged by those of the share read so far, so that a long series is not
+    // copied again and again as it grows. size 0: unknown.
+    void Expect(std::int64_t bytesRead, std::int64_t size);
 
     // usualStep: LogStatistics::usualStep of the same reports, in seconds.
     TimingMetrics Compute(double usualStep) const;
