@@ -29,7 +29,7 @@ constexpr OptionRule kOptions[] = {
     {"settings", Kind::Value},   {"quiet", Kind::Flag},         {"help", Kind::Flag},
     {"version", Kind::Flag},     {"recursive", Kind::Flag},     {"include", Kind::Value},
     {"output-dir", Kind::Value}, {"output", Kind::Value},       {"jobs", Kind::Value},
-    {"summary", Kind::Optional}, {"limits", Kind::Value},
+    {"summary", Kind::Optional}, {"limits", Kind::Value},       {"report", Kind::Value},
 };
 
 // One UTF-8 character: a lead byte and as many continuation bytes as it announces.
@@ -99,7 +99,13 @@ bool Apply(CliOptions& o, std::string_view name, const std::string& value, std::
         o.settingsFile = value;
     else if (name == "limits")
         o.limitsFile = value;
-    else if (name == "quiet")
+    else if (name == "report") {
+        if (value.empty()) {
+            error = "--report takes a folder";
+            return false;
+        }
+        o.reportDir = value;
+    } else if (name == "quiet")
         o.quiet = true;
     else if (name == "help")
         o.help = true;
@@ -233,6 +239,8 @@ std::string CliUsage() {
            "                       options given here win\n"
            "  --limits FILE        judge each log against the limits of FILE: its verdict\n"
            "                       after it, its timing metrics in the summary\n"
+           "  --report DIR         each log's test report into DIR (HTML and PDF), and\n"
+           "                       index.html listing them\n"
            "  --date-order ORDER   ymd, mdy or dmy (default: from the locale)\n"
            "  --date-sep C         date separator (default: from the locale)\n"
            "  --time-sep C         time separator (default: from the locale)\n"

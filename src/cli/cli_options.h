@@ -22,6 +22,7 @@ struct CliOptions {
     std::optional<std::string> dateOrder, dateSeparator, timeSeparator, decimalSeparator;
     std::optional<std::string> settingsFile;
     std::optional<std::string> limitsFile;
+    std::optional<std::string> reportDir;
     bool quiet = false;
     SummaryFormat summary = SummaryFormat::None;
     bool help = false;

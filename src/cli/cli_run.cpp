@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 
@@ -15,6 +18,7 @@
 #include "conversion/reports/sentence.h"
 #include "conversion/status_texts.h"
 #include "platform/file_access.h"
+#include "report/test_report.h"
 #include "settings/converter_settings.h"
 #include "settings/limits_file.h"
 
@@ -85,10 +89,93 @@ std::string ZipHint(const LogStatistics& statistics) {
            "tarnimex-convert --output CSV -\n";
 }
 
+// The regional format as a pattern: "yyyy/mm/dd hh:mm:ss.sss".
+std::string RegionalPattern(const RegionalFormat& regional) {
+    const std::string& d = regional.dateSeparator;
+    const std::string date = regional.dateOrder == DateOrder::MDY   ? "mm" + d + "dd" + d + "yyyy"
+                             : regional.dateOrder == DateOrder::DMY ? "dd" + d + "mm" + d + "yyyy"
+                                                                    : "yyyy" + d + "mm" + d + "dd";
+    const std::string& t = regional.timeSeparator;
+    return date + " hh" + t + "mm" + t + "ss" + regional.decimalSeparator + "sss";
+}
+
+// A log's test report as this run judged it.
+ReportInput ReportOf(const LogStatistics& statistics, const std::optional<Verdict>& verdict,
+                     const BatchSetup& setup, const Plan& plan, const CliOptions& options) {
+    ReportInput input;
+    input.logPath = statistics.log;
+    for (const BatchLog& log : plan.logs) {
+        // A log without reports has no CSV; one on standard output is not to be read back.
+        if (log.name == statistics.log && statistics.rows > 0 && log.csv != "-")
+            input.csvPath = log.csv;
+    }
+    input.statistics = statistics;
+    input.metrics = *statistics.metrics;
+    if (verdict) {
+        input.verdict = verdict;
+        input.limits = setup.limits;
+        input.limitsFile = *options.limitsFile;
+    }
+    const ConversionSettings& fields = setup.fields;
+    const RegionalFormat& regional = setup.regional;
+    input.alarmStep = fields.alarmStep;
+    input.settings = {{"Key", fields.key},
+                      {"Second key", fields.secondKey},
+                      {"Second decimals", fields.decimals},
+                      {"Limiting", fields.limit ? "on, threshold " + fields.threshold : "off"},
+                      {"Max step", fields.maxStep},
+                      {"Alarm symbol", fields.symbolOfAlarm},
+                      {"Regional format", RegionalPattern(regional)}};
+    input.version = TARNIMEX_VERSION_TEXT;
+    input.madeAt = std::chrono::system_clock::now();
+    return input;
+}
+
+// The reports of the logs read, in the list's order, and their index; the
+// number of logs whose report could not be written (a log whose report would
+// take the name of an earlier one's is one).
+int WriteReports(ReportWriter& writer, std::vector<ReportInput>& inputs, const Plan& plan,
+                 const std::string& dir, std::ostream& err) {
+    auto place = [&plan](const ReportInput& input) {
+        for (std::size_t i = 0; i < plan.logs.size(); ++i)
+            if (plan.logs[i].name == input.logPath) return i;
+        return plan.logs.size();
+    };
+    std::stable_sort(inputs.begin(), inputs.end(), [&](const ReportInput& a, const ReportInput& b) {
+        return place(a) < place(b);
+    });
+    int failed = 0;
+    std::map<std::string, std::string> taken;  // report name -> its log
+    std::vector<ReportInput> written;
+    for (const ReportInput& input : inputs) {
+        const auto [at, isNew] = taken.emplace(ReportBaseName(input.logPath), input.logPath);
+        if (!isNew) {
+            err << "tarnimex-convert: the report of " << input.logPath << " would replace that of "
+                << at->second << "; it is not written\n";
+            ++failed;
+            continue;
+        }
+        try {
+            writer.WriteLog(input, dir);
+            written.push_back(input);
+        } catch (const std::exception& e) {
+            err << "tarnimex-convert: " << e.what() << '\n';
+            ++failed;
+        }
+    }
+    try {
+        writer.WriteIndex(written, dir);
+    } catch (const std::exception& e) {
+        err << "tarnimex-convert: " << e.what() << '\n';
+        ++failed;
+    }
+    return failed;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool terminal) {
+           bool terminal, ReportWriter* reports) {
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(args, options, error)) {
@@ -101,6 +188,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                            err);
     if (options.logs.empty()) {
         err << "tarnimex-convert: no log given\nTry 'tarnimex-convert --help'.\n";
+        return 2;
+    }
+    if (options.reportDir && reports == nullptr) {
+        err << "tarnimex-convert: this build makes no test reports (--report): it was built "
+               "without the window's libraries\n";
         return 2;
     }
     const RegionalFormat regional = Regional(options);
@@ -163,9 +255,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      terminal && !csvToStdout,
                      options.quiet,
                      options.jobs > 0 ? options.jobs : ChunkPlan::DefaultThreads(),
-                     limits || options.summary == SummaryFormat::Json,
+                     limits || options.summary == SummaryFormat::Json || options.reportDir,
                      limits,
                      {}};
+    // The logs read, for their test reports; several jobs add to it at once.
+    std::mutex reportedMutex;
+    std::vector<ReportInput> reported;
     // After each log: its statistics when asked for, its verdict, and a word
     // on report fields that could not be read, beside the log's status lines.
     setup.onLogFinished = [&](const LogStatistics& statistics, std::ostream& logOut,
@@ -173,6 +268,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         std::optional<Verdict> verdict;
         if (limits && statistics.metrics)
             verdict = JudgeLog(*limits, statistics, *statistics.metrics);
+        if (options.reportDir && statistics.metrics) {
+            const std::lock_guard<std::mutex> lock(reportedMutex);
+            reported.push_back(ReportOf(statistics, verdict, setup, plan, options));
+        }
         const double warmUp = limits ? limits->warmUp : 0;
         const Verdict* judged = verdict ? &*verdict : nullptr;
         if (options.summary == SummaryFormat::Text)
@@ -187,6 +286,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const auto start = std::chrono::steady_clock::now();
     BatchTotals totals = RunBatch(setup, plan.logs, status, err);
     totals.failed += plan.problems;
+    if (options.reportDir && !AbortRequested)
+        totals.failed += WriteReports(*reports, reported, plan, *options.reportDir, err);
     if (AbortRequested && !options.quiet) status << kAbortedStatus << '\n';
     if (plan.logs.size() + static_cast<std::size_t>(plan.problems) > 1 && !options.quiet) {
         status << ClosingLine(totals, plan, std::chrono::steady_clock::now() - start) << '\n';

@@ -9,9 +9,13 @@
 
 namespace tarnimex {
 
-// Returns the exit status: 0 done, 1 a log could not be opened or a CSV not
-// written, 2 usage error, 130 aborted.
+class ReportWriter;
+
+// Returns the exit status: 0 done, 4 some log over its limits, 3 some log
+// without data, 1 a log could not be opened or a CSV or report not written,
+// 2 usage error, 130 aborted. Test reports (--report) are made by reports;
+// without one they are a usage error.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool terminal);
+           bool terminal, ReportWriter* reports = nullptr);
 
 }  // namespace tarnimex

@@ -7,6 +7,9 @@
 #include "cli/cli_run.h"
 #include "conversion/abort_request.h"
 #include "platform/console.h"
+#ifdef TARNIMEX_REPORTS
+#include "report/offscreen_reports.h"
+#endif
 
 namespace {
 
@@ -29,8 +32,14 @@ int main(int argc, char** argv) {
     // clears the stream's state.)
     if (outputClosed) std::cout.setstate(std::ios::badbit);
     try {
+#ifdef TARNIMEX_REPORTS
+        tarnimex::OffscreenReports reports;
+        tarnimex::ReportWriter* reportWriter = &reports;
+#else
+        tarnimex::ReportWriter* reportWriter = nullptr;
+#endif
         return tarnimex::RunCli(tarnimex::CommandLineArguments(argc, argv), std::cout, std::cerr,
-                                tarnimex::PrepareLiveConsole());
+                                tarnimex::PrepareLiveConsole(), reportWriter);
     } catch (const std::bad_alloc&) {
         // A CSV being written goes with its temporary file as the stack unwinds.
         std::cout.flush();

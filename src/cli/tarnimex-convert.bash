@@ -26,7 +26,7 @@ _tarnimex_convert() {
         --limits)
             _filedir
             return ;;
-        --output-dir)
+        --output-dir | --report)
             _filedir -d
             return ;;
         --output)
@@ -48,7 +48,7 @@ _tarnimex_convert() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--recursive --include --output-dir --output --jobs
             --key --second-key --decimals --limit --threshold --max-step
-            --alarm-step --alarm-symbol --settings --limits --date-order --date-sep
+            --alarm-step --alarm-symbol --settings --limits --report --date-order --date-sep
             --time-sep --decimal-sep --quiet --summary --summary= --help
             --version' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

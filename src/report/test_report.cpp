@@ -431,10 +431,6 @@ std::string ReportNumber(double value) {
     return text == "-0" ? "0" : text;
 }
 
-std::string ReportBaseName(const std::string& logPath) {
-    return Utf8FromPath(PathFromUtf8(logPath).filename()) + ".report";
-}
-
 ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
     const LogFacts facts = ReadLogFacts(input.logPath);
     const Pictures pictures = DrawPictures(input);

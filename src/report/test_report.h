@@ -23,6 +23,7 @@
 #include "conversion/statistics/statistics.h"
 #include "conversion/statistics/timing_metrics.h"
 #include "conversion/statistics/verdict.h"
+#include "platform/path_names.h"
 
 namespace tarnimex {
 
@@ -58,7 +59,9 @@ struct ReportFiles {
 std::string ReportNumber(double value);
 
 // The report's name in its folder: the log's file name with ".report" added.
-std::string ReportBaseName(const std::string& logPath);
+inline std::string ReportBaseName(const std::string& logPath) {
+    return std::string(FileNamePart(logPath)) + ".report";
+}
 
 // Writes DIR/<log>.report.html and .pdf, each all or nothing, making DIR when
 // missing; throws IoError (the log) or FileError (DIR or a report) naming the
@@ -68,5 +71,15 @@ ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir);
 // Writes DIR/index.html: a row per log (verdict, key figures) linking its
 // report; throws FileError.
 void WriteReportIndex(const std::vector<ReportInput>& inputs, const std::string& dir);
+
+// Makes the reports where Qt can draw their charts: the command line, whose
+// own code is Qt-free, gets one from its main() in a build with the window.
+class ReportWriter {
+  public:
+    virtual ~ReportWriter() = default;
+    // As WriteLogReport and WriteReportIndex above.
+    virtual ReportFiles WriteLog(const ReportInput& input, const std::string& dir) = 0;
+    virtual void WriteIndex(const std::vector<ReportInput>& inputs, const std::string& dir) = 0;
+};
 
 }  // namespace tarnimex

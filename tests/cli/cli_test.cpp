@@ -264,6 +264,33 @@ TEST_F(Cli, LimitsGiveEachLogItsVerdict) {
     EXPECT_FALSE(fs::exists(dir_ / "a.csv"));
 }
 
+TEST_F(Cli, ReportsOfEveryLogReadAndTheirIndex) {
+    const std::string a = Log("a.nmea", kReport);
+    const std::string none = Log("none.nmea", "$GPRMC\r\n");
+    fs::create_directories(dir_ / "sub");
+    const std::string again = Log("sub/a.nmea", kReport);
+    const std::string limits = Log("limits.ini", "[Limits]\nMaxAbsTimeError=1\n");
+    const std::string reports = Path("reports");
+    EXPECT_EQ(Run({"--report", reports, a}), 2) << "a build of the core alone makes none";
+    EXPECT_EQ(err_.rfind("tarnimex-convert: this build makes no test reports", 0), 0u) << err_;
+#ifdef TARNIMEX_REPORTS
+    // Logs without reports get theirs too; one whose report would replace an
+    // earlier one's fails (exit 1) and the rest stand. No note of Qt's appears.
+    test::ChildProgram converter(
+        TARNIMEX_CONVERT, {"--quiet", "--limits", limits, "--report", reports, a, none, again});
+    EXPECT_EQ(converter.ReadRest(), "tarnimex-convert: the report of " + again +
+                                        " would replace that of " + a + "; it is not written\n");
+    EXPECT_EQ(converter.Wait(), 1);
+    for (const char* name : {"a.nmea.report.html", "a.nmea.report.pdf", "none.nmea.report.html",
+                             "none.nmea.report.pdf"})
+        EXPECT_GT(fs::file_size(fs::path(reports) / name), 1000u) << name;
+    const std::string index = ReadFile(fs::path(reports) / "index.html");
+    EXPECT_NE(index.find("href=\"a.nmea.report.html\""), std::string::npos) << index;
+    EXPECT_NE(index.find("href=\"none.nmea.report.html\""), std::string::npos) << index;
+    EXPECT_NE(index.find(">PASS<"), std::string::npos) << index;
+#endif
+}
+
 TEST_F(Cli, ALogNamedLikeAProgressTextIsNoProgress) {
     // ("1-2" where the status line has "1/2": a name holds no "/" or "|" on Windows.)
     const std::string log = Log("a ( 5.0%  1-2Lines)", kReport);
