@@ -44,7 +44,7 @@ constexpr std::int64_t kMultiples[] = {1, 2, 5};  // of each power of ten
 constexpr std::size_t kMultiplesPerDecade = std::size(kMultiples);
 constexpr std::size_t kMtieWindowExtra = 1;  // a window of n steps holds n + 1 reports
 constexpr std::size_t kTdevSpan = 3;         // a TDEV term spans 3n reports
-constexpr double kTdevDivisor = 6;
+constexpr long double kTdevDivisor = 6;
 constexpr std::size_t kFreshEvery = 16;  // n start positions between direct sums of S
 constexpr std::size_t kLanes = 4;        // independent sums side by side
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -159,7 +159,7 @@ void AddTdevTerms(const double* x, std::size_t count, std::size_t n, Accumulated
             }
         }
     }
-    into.squares += (squares[0] + squares[1]) + (squares[2] + squares[3]);
+    into.squares += (static_cast<long double>(squares[0]) + squares[1]) + (squares[2] + squares[3]);
     into.terms += static_cast<std::int64_t>(positions);
 }
 
@@ -257,8 +257,8 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
         const double tau = n * m.tau0;
         m.mtie.push_back({tau, at[k].mtie});
         if (at[k].terms == 0) continue;
-        const double divisor = kTdevDivisor * n * n * static_cast<double>(at[k].terms);
-        m.tdev.push_back({tau, std::sqrt(at[k].squares / divisor)});
+        const long double divisor = kTdevDivisor * n * n * static_cast<long double>(at[k].terms);
+        m.tdev.push_back({tau, static_cast<double>(std::sqrt(at[k].squares / divisor))});
     }
     return m;
 }
