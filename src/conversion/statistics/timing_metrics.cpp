@@ -12,19 +12,20 @@
 // MTIE(nτ0): the largest max - min over every window of n + 1 consecutive
 // reports of a segment. The windows' extremes are built up along the ladder,
 // each length from a shorter one (see Windows): a pass or two per n of one
-// max and one min per report, with room for two copies of the longest
-// segment while they are computed.
+// max and one min per report, the spread taken in the last, with room for two
+// copies of the longest segment while they are computed.
 //
 // TDEV(nτ0)^2 = sum of S_j^2 / (6 n^2 M), S_j the sum over i = j .. j+n-1 of
 // x[i+2n] - 2x[i+n] + x[i], over the M start positions j of every segment that
 // holds j .. j+3n-1. S_j is small beside x (a large constant offset, a drift),
 // so it is never formed from sums of x: S_{j+1} - S_j =
 // (x[j+3n] - x[j+2n]) - 2(x[j+2n] - x[j+n]) + (x[j+n] - x[j]), whose
-// differences of values of like size are exact in long double, and S is
-// summed afresh every 16n steps, so that rounding never builds up over more
-// than 16n updates, each off by a rounding of long double (11 bits finer
-// than the delays'). That keeps each S_j close to its direct sum, in time
-// linear in the reports per n.
+// differences of values of like size are exact, and S is summed afresh from
+// its terms every 16n steps or less, so that rounding never builds up over
+// more than 16n updates, each off by a rounding of a value of S's own size.
+// That keeps each S_j close to its direct sum, in time linear in the reports
+// per n. Four runs of S go side by side, so that no addition waits on the one
+// before.
 #include "conversion/statistics/timing_metrics.h"
 
 #include <algorithm>
@@ -45,14 +46,15 @@ constexpr std::size_t kMtieWindowExtra = 1;  // a window of n steps holds n + 1 
 constexpr std::size_t kTdevSpan = 3;         // a TDEV term spans 3n reports
 constexpr long double kTdevDivisor = 6;
 constexpr std::size_t kFreshEvery = 16;  // n start positions between direct sums of S
+constexpr std::size_t kLanes = 4;        // independent sums side by side
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kExpectMargin = 1.125;
 
 // Per interval, over all segments.
 struct Accumulated {
     double mtie = 0;
-    long double squares = 0;  // sum of S_j^2
-    std::int64_t terms = 0;   // M
+    double squares = 0;      // sum of S_j^2
+    std::int64_t terms = 0;  // M
 };
 
 // The extremes of the windows of a segment, window by window of the ladder:
@@ -68,57 +70,96 @@ class Windows {
         window_ = 1;
     }
 
-    // The largest max - min over the windows of the given length, at least
-    // the last one's and at most count: a window of w + d reports (d <= w) is
-    // that of w from i joined with that of w from i + d.
+    // The largest max - min over the windows of the given length, longer
+    // than the last one's and at most count: a window of w + d reports
+    // (d <= w) is that of w from i joined with that of w from i + d.
     double Spread(std::size_t window) {
-        while (window_ < window) {
+        double* high = highs_.data();
+        double* low = lows_.data();
+        for (;;) {
             const std::size_t d = std::min(window_, window - window_);
             window_ += d;
-            for (std::size_t i = 0; i + window_ <= count_; ++i) {
-                highs_[i] = std::max(highs_[i], highs_[i + d]);
-                lows_[i] = std::min(lows_[i], lows_[i + d]);
+            const std::size_t windows = count_ - window_ + 1;
+            if (window_ < window) {
+                for (std::size_t i = 0; i < windows; ++i) Join(i, d);
+                continue;
             }
+            double spread[kLanes] = {};
+            std::size_t i = 0;
+            for (; i + kLanes <= windows; i += kLanes) {
+                for (std::size_t l = 0; l < kLanes; ++l) {
+                    Join(i + l, d);
+                    spread[l] = std::max(spread[l], high[i + l] - low[i + l]);
+                }
+            }
+            for (; i < windows; ++i) {
+                Join(i, d);
+                spread[0] = std::max(spread[0], high[i] - low[i]);
+            }
+            return std::max(std::max(spread[0], spread[1]), std::max(spread[2], spread[3]));
         }
-        double spread = 0;
-        for (std::size_t i = 0; i + window_ <= count_; ++i)
-            spread = std::max(spread, highs_[i] - lows_[i]);
-        return spread;
     }
 
   private:
+    void Join(std::size_t i, std::size_t d) {
+        highs_[i] = std::max(highs_[i], highs_[i + d]);
+        lows_[i] = std::min(lows_[i], lows_[i + d]);
+    }
+
     std::vector<double> highs_, lows_;
     std::size_t count_ = 0;
     std::size_t window_ = 1;
 };
 
 // x[k+2n] - 2x[k+n] + x[k], the k-th term of an S, and S_{k+1} - S_k.
-long double Term(const double* x, std::size_t k, std::size_t n) {
-    using L = long double;
-    return (L{x[k + 2 * n]} - x[k + n]) - (L{x[k + n]} - x[k]);
+double Term(const double* x, std::size_t k, std::size_t n) {
+    return (x[k + 2 * n] - x[k + n]) - (x[k + n] - x[k]);
 }
-long double Change(const double* x, std::size_t k, std::size_t n) {
-    using L = long double;
-    return (L{x[k + 3 * n]} - x[k + 2 * n]) - 2 * (L{x[k + 2 * n]} - x[k + n]) +
-           (L{x[k + n]} - x[k]);
+double Change(const double* x, std::size_t k, std::size_t n) {
+    return (x[k + 3 * n] - x[k + 2 * n]) - 2 * (x[k + 2 * n] - x[k + n]) + (x[k + n] - x[k]);
+}
+
+// S_j summed afresh from its terms.
+double DirectSum(const double* x, std::size_t j, std::size_t n) {
+    double part[kLanes] = {};
+    std::size_t i = j;
+    for (; i + kLanes <= j + n; i += kLanes)
+        for (std::size_t l = 0; l < kLanes; ++l) part[l] += Term(x, i + l, n);
+    for (; i < j + n; ++i) part[0] += Term(x, i, n);
+    return (part[0] + part[1]) + (part[2] + part[3]);
 }
 
 // Adds the S_j^2 of one segment for one n.
 void AddTdevTerms(const double* x, std::size_t count, std::size_t n, Accumulated& into) {
     const std::size_t positions = count - kTdevSpan * n + 1;
-    const std::size_t fresh = kFreshEvery * n;
-    long double squares = 0;
-    for (std::size_t start = 0; start < positions; start += fresh) {
-        long double s = 0;
-        for (std::size_t i = start; i < start + n; ++i) s += Term(x, i, n);
-        squares += s * s;
-        const std::size_t end = std::min(start + fresh, positions);
-        for (std::size_t j = start; j + 1 < end; ++j) {
-            s += Change(x, j, n);
-            squares += s * s;
+    // The kLanes runs of a group lie one after the other; only the group's
+    // last runs can be short.
+    const std::size_t run = std::min(kFreshEvery * n, (positions + kLanes - 1) / kLanes);
+    double squares[kLanes] = {};
+    for (std::size_t group = 0; group < positions; group += kLanes * run) {
+        double s[kLanes];
+        std::size_t length[kLanes];
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            const std::size_t first = group + l * run;
+            length[l] = first < positions ? std::min(run, positions - first) : 0;
+            s[l] = length[l] > 0 ? DirectSum(x, first, n) : 0;
+            squares[l] += s[l] * s[l];
+        }
+        const std::size_t common = length[kLanes - 1];
+        for (std::size_t t = 1; t < common; ++t) {
+            for (std::size_t l = 0; l < kLanes; ++l) {
+                s[l] += Change(x, group + l * run + t - 1, n);
+                squares[l] += s[l] * s[l];
+            }
+        }
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            for (std::size_t t = std::max<std::size_t>(common, 1); t < length[l]; ++t) {
+                s[l] += Change(x, group + l * run + t - 1, n);
+                squares[l] += s[l] * s[l];
+            }
         }
     }
-    into.squares += squares;
+    into.squares += (static_cast<long double>(squares[0]) + squares[1]) + (squares[2] + squares[3]);
     into.terms += static_cast<std::int64_t>(positions);
 }
 
@@ -135,10 +176,7 @@ TimingSeries::TimingSeries(double warmUp)
 
 void TimingSeries::Add(double time, double delay, bool delayReadable) {
     if (time == 0 || !delayReadable) {
-        if (warmedUp_ && ms_.back() != kBreak) {
-            ms_.push_back(kBreak);
-            delays_.push_back(0);
-        }
+        if (warmedUp_) broken_ = true;
         return;
     }
     const std::int64_t ms = DateTimeMs(time);
@@ -150,7 +188,10 @@ void TimingSeries::Add(double time, double delay, bool delayReadable) {
         if (ms - firstMs_ < warmUpMs_) return;
         warmedUp_ = true;
     }
-    ms_.push_back(ms);
+    const std::int64_t step = delays_.empty() || broken_ ? kBreak : ms - lastMs_;
+    if (steps_.empty() || steps_.back().ms != step) steps_.push_back({delays_.size(), step});
+    broken_ = false;
+    lastMs_ = ms;
     delays_.push_back(delay);
 }
 
@@ -158,15 +199,14 @@ void TimingSeries::Expect(std::int64_t bytesRead, std::int64_t size) {
     if (bytesRead <= 0 || size <= bytesRead) return;
     // An eighth over the estimate, so that a log somewhat denser later on
     // still fits.
-    const double estimate = static_cast<double>(ms_.size()) * static_cast<double>(size) /
+    const double estimate = static_cast<double>(delays_.size()) * static_cast<double>(size) /
                             static_cast<double>(bytesRead) * kExpectMargin;
-    const std::size_t capacity = ms_.capacity();
+    const std::size_t capacity = delays_.capacity();
     if (estimate <= static_cast<double>(capacity)) return;
     // At least half as much again: an estimate creeping up step by step must
     // not copy the series at every step.
     const std::size_t room = std::max(static_cast<std::size_t>(estimate), capacity + capacity / 2);
     try {
-        ms_.reserve(room);
         delays_.reserve(room);
     } catch (const std::exception&) {
         // Too much at once (an estimate from a dense start): the series grows as it comes.
@@ -177,45 +217,33 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
     TimingMetrics m;
     const std::int64_t tau0Ms = std::llround(usualStep * kMsPerSecond);
     m.tau0 = static_cast<double>(tau0Ms) / kMsPerSecond;
-
-    // The segments as [begin, end) of the series; first their extent.
-    auto segmentEnd = [&](std::size_t begin) {
-        std::size_t end = begin + 1;
-        while (end < ms_.size() && tau0Ms > 0 && ms_[end] - ms_[end - 1] == tau0Ms) ++end;
-        return end;
-    };
-    std::size_t longest = 0;
-    double low = kInfinity, high = -kInfinity;
-    for (std::size_t begin = 0; begin < ms_.size();) {
-        if (ms_[begin] == kBreak) {
-            ++begin;
-            continue;
-        }
-        const std::size_t end = segmentEnd(begin);
-        longest = std::max(longest, end - begin);
-        for (std::size_t i = begin; i < end; ++i) {
-            low = std::min(low, delays_[i]);
-            high = std::max(high, delays_[i]);
-        }
-        m.reports += static_cast<std::int64_t>(end - begin);
-        begin = end;
-    }
+    m.reports = static_cast<std::int64_t>(delays_.size());
     if (m.reports == 0) return m;
-    m.maxAbsTimeError = std::max(std::fabs(low), std::fabs(high));
-    m.peakToPeak = high - low;
+    const auto [low, high] = std::minmax_element(delays_.begin(), delays_.end());
+    m.maxAbsTimeError = std::max(std::fabs(*low), std::fabs(*high));
+    m.peakToPeak = *high - *low;
+
+    // The segments: each report whose step before is not τ0 starts one; the
+    // last entry closes the last segment.
+    std::vector<std::size_t> starts;
+    for (std::size_t k = 0; k < steps_.size(); ++k) {
+        if (tau0Ms > 0 && steps_[k].ms == tau0Ms) continue;
+        const std::size_t end = k + 1 < steps_.size() ? steps_[k + 1].first : delays_.size();
+        for (std::size_t i = steps_[k].first; i < end; ++i) starts.push_back(i);
+    }
+    starts.push_back(delays_.size());
+    std::size_t longest = 0;
+    for (std::size_t s = 0; s + 1 < starts.size(); ++s)
+        longest = std::max(longest, starts[s + 1] - starts[s]);
 
     std::vector<Accumulated> at;
     while (static_cast<std::size_t>(IntervalMultiple(at.size())) + kMtieWindowExtra <= longest)
         at.emplace_back();
     Windows windows(longest);
-    for (std::size_t begin = 0; begin < ms_.size();) {
-        if (ms_[begin] == kBreak) {
-            ++begin;
-            continue;
-        }
-        const std::size_t end = segmentEnd(begin);
-        const std::size_t count = end - begin;
-        const double* x = delays_.data() + begin;
+    for (std::size_t s = 0; s + 1 < starts.size(); ++s) {
+        const std::size_t count = starts[s + 1] - starts[s];
+        if (count <= kMtieWindowExtra) continue;
+        const double* x = delays_.data() + starts[s];
         windows.Start(x, count);
         for (std::size_t k = 0; k < at.size(); ++k) {
             const auto n = static_cast<std::size_t>(IntervalMultiple(k));
@@ -223,7 +251,6 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
             at[k].mtie = std::max(at[k].mtie, windows.Spread(n + kMtieWindowExtra));
             if (kTdevSpan * n <= count) AddTdevTerms(x, count, n, at[k]);
         }
-        begin = end;
     }
     for (std::size_t k = 0; k < at.size(); ++k) {
         const auto n = static_cast<double>(IntervalMultiple(k));

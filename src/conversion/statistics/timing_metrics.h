@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Timing metrics of one log's time error: largest |TE|, peak-to-peak, MTIE and
 // TDEV over the usual step's multiples. Unlike the statistics these need the
-// whole series, so the run keeps it (16 bytes a report) only when they are
+// whole series, so the run keeps it (8 bytes a report) only when they are
 // asked for. How each figure is computed, and kept exact, is told at the top
 // of timing_metrics.cpp.
 #pragma once
@@ -55,17 +55,27 @@ class TimingSeries {
     TimingMetrics Compute(double usualStep) const;
 
   private:
-    // A report that could not be read ends a segment: a break in the series
-    // (one for a run of them) stands for it.
+    // The step before a report that follows a break in the series (an
+    // unreadable report, one for a run of them) or starts it.
     static constexpr std::int64_t kBreak = std::numeric_limits<std::int64_t>::min();
+
+    // From report `first` on, each is `ms` after the one before (or kBreak),
+    // up to the next change: so a log of even steps keeps little beside its
+    // delays, while the usual step that cuts the segments is known only at
+    // the end.
+    struct StepChange {
+        std::size_t first;
+        std::int64_t ms;
+    };
 
     std::int64_t warmUpMs_;
     bool started_ = false;   // the first countable report was seen
     bool warmedUp_ = false;  // ... and the warm-up is over
+    bool broken_ = false;    // an unreadable report since the last kept one
     std::int64_t firstMs_ = 0;
-    // Kept apart so that the delays lie side by side for the window passes.
-    std::vector<std::int64_t> ms_;  // date-time in whole milliseconds, or kBreak
-    std::vector<double> delays_;    // seconds; 0 at a break
+    std::int64_t lastMs_ = 0;     // date-time of the last kept report, in whole milliseconds
+    std::vector<double> delays_;  // seconds, of the kept reports
+    std::vector<StepChange> steps_;
 };
 
 }  // namespace tarnimex
