@@ -28,8 +28,6 @@ namespace tarnimex {
 
 namespace {
 
-constexpr double kMsPerDay = 86400000.0;
-constexpr double kDaysFrom1899To1970 = 25569;  // the CSV's day 0 is 1899-12-30
 constexpr double kZoomPerWheelStep = 1.25;
 constexpr int kPanPixels = 40;
 

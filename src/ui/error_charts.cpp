@@ -19,8 +19,6 @@ namespace tarnimex {
 
 namespace {
 
-constexpr double kMsPerDay = 86400000.0;
-constexpr double kDaysFrom1899To1970 = 25569;  // the CSV's day 0 is 1899-12-30
 // A step this many usual steps long leaves a break in the line.
 constexpr double kGapFactor = 1.5;
 constexpr int kHistogramBins = 60;

@@ -18,6 +18,11 @@ class QScatterSeries;
 
 namespace tarnimex {
 
+// The charts' x is milliseconds since 1970; a CSV's date-time counts days
+// since 1899-12-30.
+constexpr double kMsPerDay = 86400000.0;
+constexpr double kDaysFrom1899To1970 = 25569;
+
 // One CSV's rows as the charts draw them.
 struct ErrorSeries {
     QString name;
