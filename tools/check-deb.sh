@@ -39,6 +39,7 @@ done
 # Every file, with its mode and owner, and nothing else; every folder rwxr-xr-x.
 expected="-rwxr-xr-x root/root ./usr/bin/tarnimex
 -rwxr-xr-x root/root ./usr/bin/tarnimex-convert
+-rwxr-xr-x root/root ./usr/libexec/tarnimex/tarnimex-convert-reports
 -rw-r--r-- root/root ./usr/share/applications/tarnimex.desktop
 -rw-r--r-- root/root ./usr/share/bash-completion/completions/tarnimex-convert
 -rw-r--r-- root/root ./usr/share/doc/tarnimex/README.md

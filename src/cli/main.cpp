@@ -9,6 +9,12 @@
 #include "platform/console.h"
 #ifdef TARNIMEX_REPORTS
 #include "report/offscreen_reports.h"
+#elif defined(TARNIMEX_REPORTS_PROGRAM)
+#include <cstring>
+#include <string>
+
+#include "platform/path_names.h"
+#include "platform/process.h"
 #endif
 
 namespace {
@@ -18,9 +24,30 @@ void OnInterrupt() {
     tarnimex::AbortRequested = true;
 }
 
+#ifdef TARNIMEX_REPORTS_PROGRAM
+// Qt is loaded only for test reports, by their own build of this program
+// (beside it, or in the package's libexec folder), so that a conversion
+// starts without loading Qt's libraries. Where that program is missing,
+// RunCli says that there are no reports.
+void RunReportsProgramFor(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--report") != 0 && std::strncmp(argv[i], "--report=", 9) != 0)
+            continue;
+        const std::string folder = tarnimex::FolderPart(tarnimex::ExecutablePath());
+        if (folder.empty()) return;  // never a program of that name from elsewhere
+        for (const char* place : {"", "../libexec/tarnimex/"})
+            tarnimex::RunInstead(folder + place + TARNIMEX_REPORTS_PROGRAM, argv);
+        return;
+    }
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TARNIMEX_REPORTS_PROGRAM
+    RunReportsProgramFor(argc, argv);
+#endif
     const bool outputClosed = tarnimex::OpenStandardDescriptors();
     static_assert(std::atomic<bool>::is_always_lock_free);
     tarnimex::RemoveTemporaryFilesOnTermination();

@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <vector>
+#else
+#include <unistd.h>
 #endif
 
 namespace tarnimex {
@@ -65,6 +67,10 @@ std::optional<std::uint32_t> ExecutableFileVersion() {
 #else
     return std::nullopt;
 #endif
+}
+
+void RunInstead(const std::string& program, char** argv) {
+    ::execv(PathFromUtf8(program).c_str(), argv);
 }
 
 std::optional<std::string> EnvironmentValue(const char* name) {

@@ -17,6 +17,10 @@ std::string ExecutablePath();
 // the version it was built as; nullopt when there is none.
 std::optional<std::uint32_t> ExecutableFileVersion();
 
+// Replaces this process with the program, given these arguments (the first
+// being its name); returns only when it cannot (POSIX; Windows does not use it).
+void RunInstead(const std::string& program, char** argv);
+
 // A variable's value, or nullopt when it is unset or empty.
 std::optional<std::string> EnvironmentValue(const char* name);
 
