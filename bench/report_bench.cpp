@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The test report of one log, timed: the log is converted first (every
-// report a row, the usual keys), its timing metrics taken from the CSV, and
+// report a row, the usual keys) with its timing metrics, and
 // then the report's HTML and PDF and the index are made into OUTDIR, which
 // alone is timed. Also makes the example report of the documentation.
 //
@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 
 #include "conversion/conversion_run.h"
-#include "conversion/output/csv_read_back.h"
 #include "report/test_report.h"
 #include "settings/limits_file.h"
 #include "support/fake_host.h"
@@ -32,20 +32,17 @@ int main(int argc, char** argv) {
         input.logPath = argv[1];
         input.csvPath =
             std::string(argv[2]) + "/" + std::filesystem::path(argv[1]).stem().string() + ".csv";
-        test::FakeHost host;
-        host.alarmStep = 50;
-        Converter converter(host, RegionalFormat{}, TextEncoding{});
-        input.statistics = converter.ConvertFile(input.logPath, input.csvPath).statistics;
-        CsvRows rows;
-        std::string error;
-        if (!ReadCsvFile(input.csvPath, rows, error)) throw std::runtime_error(error);
         if (argc == 4) {
             input.limits = ReadLimitsFile(argv[3]);
             input.limitsFile = argv[3];
         }
-        TimingSeries series(input.limits ? input.limits->warmUp : 0);
-        for (const CsvRow& row : rows.rows) series.Add(row.time, row.delay, true);
-        input.metrics = series.Compute(input.statistics.usualStep);
+        test::FakeHost host;
+        host.alarmStep = 50;
+        Converter converter(host, RegionalFormat{}, TextEncoding{});
+        converter.CollectTimingMetrics(input.limits ? input.limits->warmUp : 0);
+        input.statistics = converter.ConvertFile(input.logPath, input.csvPath).statistics;
+        if (!input.statistics.metrics) throw std::runtime_error("the log has no reports");
+        input.metrics = *input.statistics.metrics;
         if (input.limits) input.verdict = JudgeLog(*input.limits, input.statistics, input.metrics);
         input.alarmStep = host.alarmStep;
         input.settings = {{"Key", host.fields[HostField::Key]},
