@@ -47,7 +47,6 @@ constexpr std::size_t kTdevSpan = 3;         // a TDEV term spans 3n reports
 constexpr long double kTdevDivisor = 6;
 constexpr std::size_t kFreshEvery = 16;  // n start positions between direct sums of S
 constexpr std::size_t kLanes = 4;        // independent sums side by side
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kExpectMargin = 1.125;
 
 // Per interval, over all segments.
