@@ -185,15 +185,17 @@ screenshots: screenshot-deps build windows-build
 	./tools/screenshot.sh $(BUILD) docs/screenshot.png
 	./tools/windows-screenshot.sh $(WINDOWS_BUILD) docs/windows.png
 
-# Rebuilds the static Qt for MinGW (Base, Svg, Charts) from Debian's source
-# packages into QT_CACHE, once: about 45 minutes on 2 cores. Where the mirror
-# lacks the Svg and Charts sources, give their upstream tarballs as QTSVG_SRC
-# and QTCHARTS_SRC (the prebuilt Qt's folder has them under src/).
+# Rebuilds the static Qt for MinGW (Base with Network, Svg, Charts, SerialPort)
+# from Debian's source packages into QT_CACHE, once: about 55 minutes on 2
+# cores. Where the mirror lacks the Svg, Charts and SerialPort sources, give
+# their upstream tarballs as QTSVG_SRC, QTCHARTS_SRC and QTSERIALPORT_SRC (the
+# prebuilt Qt's folder has them under src/).
 QT_SOURCES := $(abspath ../shared/toolchains/src)
 windows-qt:
 	WORK_DIR=$(QT_CACHE)/qt6-mingw-work OUT_DIR=$(QT_CACHE) \
 	  QTSVG_SRC=$${QTSVG_SRC:-$$(ls $(QT_SOURCES)/qtsvg-*.tar.xz 2>/dev/null)} \
 	  QTCHARTS_SRC=$${QTCHARTS_SRC:-$$(ls $(QT_SOURCES)/qtcharts-*.tar.xz 2>/dev/null)} \
+	  QTSERIALPORT_SRC=$${QTSERIALPORT_SRC:-$$(ls $(QT_SOURCES)/qtserialport-*.tar.xz 2>/dev/null)} \
 	  ./packaging/qt/build-qt6-mingw.sh
 	./tools/windows-qt.sh "" $(QT_CACHE) $(QT_CACHE)/qt6-mingw-6.4.2-x86_64.tar.xz
 
