@@ -10,10 +10,8 @@
 // spans two segments.
 //
 // MTIE(nτ0): the largest max - min over every window of n + 1 consecutive
-// reports of a segment. The windows' extremes are built up along the ladder,
-// each length from a shorter one (see Windows): a pass or two per n of one
-// max and one min per report, the spread taken in the last, with room for two
-// copies of the longest segment while they are computed.
+// reports of a segment, three comparisons a report for each n (see Windows),
+// with room for at most half the longest segment while they are computed.
 //
 // TDEV(nτ0)^2 = sum of S_j^2 / (6 n^2 M), S_j the sum over i = j .. j+n-1 of
 // x[i+2n] - 2x[i+n] + x[i], over the M start positions j of every segment that
@@ -56,65 +54,86 @@ struct Accumulated {
     std::int64_t terms = 0;  // M
 };
 
-// The extremes of the windows of a segment, window by window of the ladder:
-// highs[i] and lows[i] hold those of the window of `window` reports from i.
+// The largest max - min over the windows of w consecutive reports of a
+// segment, by van Herk and Gil-Werman: cut the segment into blocks of w; a
+// window from i in block a ends at j = i + w - 1 in block a + 1 (or is block a
+// itself), so its extremes are those of i .. the end of block a (a suffix,
+// noted walking the block backwards) joined with those of the start of block
+// a + 1 .. j (a prefix, running forwards). Three comparisons a report whatever
+// w. Each running extreme waits on the one before, so up to four blocks go
+// side by side; their suffixes take at most half the longest segment.
 class Windows {
   public:
-    explicit Windows(std::size_t longest) : highs_(longest), lows_(longest) {}
+    explicit Windows(std::size_t longest) : room_(longest / 2 + 1), extremes_(2 * room_) {}
 
-    void Start(const double* x, std::size_t count) {
-        std::copy(x, x + count, highs_.begin());
-        std::copy(x, x + count, lows_.begin());
-        count_ = count;
-        window_ = 1;
-    }
-
-    // The largest max - min over the windows of the given length, longer
-    // than the last one's and at most count: a window of w + d reports
-    // (d <= w) is that of w from i joined with that of w from i + d.
-    double Spread(std::size_t window) {
-        double* high = highs_.data();
-        double* low = lows_.data();
-        for (;;) {
-            const std::size_t d = std::min(window_, window - window_);
-            window_ += d;
-            const std::size_t windows = count_ - window_ + 1;
-            if (window_ < window) {
-                for (std::size_t i = 0; i < windows; ++i) Join(i, d);
-                continue;
-            }
-            double spread[kLanes] = {};
-            std::size_t i = 0;
-            for (; i + kLanes <= windows; i += kLanes) {
-                for (std::size_t l = 0; l < kLanes; ++l) {
-                    Join(i + l, d);
-                    spread[l] = std::max(spread[l], high[i + l] - low[i + l]);
-                }
-            }
-            for (; i < windows; ++i) {
-                Join(i, d);
-                spread[0] = std::max(spread[0], high[i] - low[i]);
-            }
-            return std::max(std::max(spread[0], spread[1]), std::max(spread[2], spread[3]));
-        }
+    double Spread(const double* x, std::size_t count, std::size_t w) const {
+        const std::size_t starts = count - w + 1;
+        double spread = 0;
+        std::size_t a = 0;
+        // Whole blocks four, then two at a time, while their suffixes fit.
+        if (kLanes * w <= room_)
+            for (; a + kLanes * w <= starts; a += kLanes * w)
+                spread = std::max(spread, Blocks<kLanes>(x + a, w, w));
+        if (2 * w <= room_)
+            for (; a + 2 * w <= starts; a += 2 * w)
+                spread = std::max(spread, Blocks<2>(x + a, w, w));
+        for (; a < starts; a += w)
+            spread = std::max(spread, Blocks<1>(x + a, w, std::min(w, starts - a)));
+        return spread;
     }
 
   private:
-    void Join(std::size_t i, std::size_t d) {
-        highs_[i] = std::max(highs_[i], highs_[i + d]);
-        lows_[i] = std::min(lows_[i], lows_[i + d]);
+    // The spread over the windows that start in the first `starts` reports
+    // of each of `lanes` blocks of w from x.
+    template <std::size_t lanes>
+    double Blocks(const double* x, std::size_t w, std::size_t starts) const {
+        double* highs = extremes_.data();
+        double* lows = highs + room_;
+        double high[lanes], low[lanes], spread[lanes];
+        for (std::size_t l = 0; l < lanes; ++l) high[l] = low[l] = x[l * w + w - 1];
+        // Suffix extremes over t .. w - 1, noted for the window starts t.
+        for (std::size_t t = w - 1; t-- > starts;) {
+            _Pragma("GCC unroll 4") for (std::size_t l = 0; l < lanes; ++l) {
+                high[l] = std::max(high[l], x[l * w + t]);
+                low[l] = std::min(low[l], x[l * w + t]);
+            }
+        }
+        for (std::size_t t = starts; t-- > 0;) {
+            _Pragma("GCC unroll 4") for (std::size_t l = 0; l < lanes; ++l) {
+                high[l] = std::max(high[l], x[l * w + t]);
+                low[l] = std::min(low[l], x[l * w + t]);
+                highs[l * starts + t] = high[l];
+                lows[l * starts + t] = low[l];
+            }
+        }
+        // The window from t takes the next block's prefix up to t - 1.
+        for (std::size_t l = 0; l < lanes; ++l) {
+            spread[l] = high[l] - low[l];
+            high[l] = low[l] = x[(l + 1) * w];
+        }
+        for (std::size_t t = 1; t < starts; ++t) {
+            _Pragma("GCC unroll 4") for (std::size_t l = 0; l < lanes; ++l) {
+                high[l] = std::max(high[l], x[(l + 1) * w + t - 1]);
+                low[l] = std::min(low[l], x[(l + 1) * w + t - 1]);
+                spread[l] = std::max(spread[l], std::max(highs[l * starts + t], high[l]) -
+                                                    std::min(lows[l * starts + t], low[l]));
+            }
+        }
+        double most = 0;
+        for (std::size_t l = 0; l < lanes; ++l) most = std::max(most, spread[l]);
+        return most;
     }
 
-    std::vector<double> highs_, lows_;
-    std::size_t count_ = 0;
-    std::size_t window_ = 1;
+    std::size_t room_;  // suffix extremes, each
+    // The highs, then the lows: one block, large enough to take large pages.
+    mutable std::vector<double, LargeAllocator<double>> extremes_;
 };
 
 // x[k+2n] - 2x[k+n] + x[k], the k-th term of an S, and S_{k+1} - S_k.
-double Term(const double* x, std::size_t k, std::size_t n) {
+[[gnu::always_inline]] inline double Term(const double* x, std::size_t k, std::size_t n) {
     return (x[k + 2 * n] - x[k + n]) - (x[k + n] - x[k]);
 }
-double Change(const double* x, std::size_t k, std::size_t n) {
+[[gnu::always_inline]] inline double Change(const double* x, std::size_t k, std::size_t n) {
     return (x[k + 3 * n] - x[k + 2 * n]) - 2 * (x[k + 2 * n] - x[k + n]) + (x[k + n] - x[k]);
 }
 
@@ -123,7 +142,8 @@ double DirectSum(const double* x, std::size_t j, std::size_t n) {
     double part[kLanes] = {};
     std::size_t i = j;
     for (; i + kLanes <= j + n; i += kLanes)
-        for (std::size_t l = 0; l < kLanes; ++l) part[l] += Term(x, i + l, n);
+        _Pragma("GCC unroll 4") for (std::size_t l = 0; l < kLanes; ++l) part[l] +=
+            Term(x, i + l, n);
     for (; i < j + n; ++i) part[0] += Term(x, i, n);
     return (part[0] + part[1]) + (part[2] + part[3]);
 }
@@ -146,7 +166,7 @@ void AddTdevTerms(const double* x, std::size_t count, std::size_t n, Accumulated
         }
         const std::size_t common = length[kLanes - 1];
         for (std::size_t t = 1; t < common; ++t) {
-            for (std::size_t l = 0; l < kLanes; ++l) {
+            _Pragma("GCC unroll 4") for (std::size_t l = 0; l < kLanes; ++l) {
                 s[l] += Change(x, group + l * run + t - 1, n);
                 squares[l] += s[l] * s[l];
             }
@@ -243,11 +263,10 @@ TimingMetrics TimingSeries::Compute(double usualStep) const {
         const std::size_t count = starts[s + 1] - starts[s];
         if (count <= kMtieWindowExtra) continue;
         const double* x = delays_.data() + starts[s];
-        windows.Start(x, count);
         for (std::size_t k = 0; k < at.size(); ++k) {
             const auto n = static_cast<std::size_t>(IntervalMultiple(k));
             if (n + kMtieWindowExtra > count) break;
-            at[k].mtie = std::max(at[k].mtie, windows.Spread(n + kMtieWindowExtra));
+            at[k].mtie = std::max(at[k].mtie, windows.Spread(x, count, n + kMtieWindowExtra));
             if (kTdevSpan * n <= count) AddTdevTerms(x, count, n, at[k]);
         }
     }

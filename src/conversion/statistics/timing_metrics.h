@@ -11,6 +11,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/large_memory.h"
+
 namespace tarnimex {
 
 // One metric at one observation interval.
@@ -73,8 +75,8 @@ class TimingSeries {
     bool warmedUp_ = false;  // ... and the warm-up is over
     bool broken_ = false;    // an unreadable report since the last kept one
     std::int64_t firstMs_ = 0;
-    std::int64_t lastMs_ = 0;     // date-time of the last kept report, in whole milliseconds
-    std::vector<double> delays_;  // seconds, of the kept reports
+    std::int64_t lastMs_ = 0;  // date-time of the last kept report, in whole milliseconds
+    std::vector<double, LargeAllocator<double>> delays_;  // seconds, of the kept reports
     std::vector<StepChange> steps_;
 };
 
