@@ -284,7 +284,8 @@ void TChartWindow::ShowVerdict() {
                            : QString();
         if (verdict) {
             line += "<b style=\"color:" + VerdictColour(*verdict) + "\">" +
-                    QString::fromStdString(VerdictLine(*verdict)).toHtmlEscaped() + "</b>";
+                    QString::fromStdString(VerdictLine(*verdict, ReportNumber)).toHtmlEscaped() +
+                    "</b>";
         } else {
             line += QString(
                         "Not judged: the log's metrics leave out %1 s of warm-up, the "
@@ -316,6 +317,8 @@ void TChartWindow::ShowTiming() {
         if (series_.size() > 1) title += " of " + series_[i].name;
         if (!f.log) title += QString(" \u2013 ") + kRowsNote;
         chart->setTitle(title);
+        // The pane is wider than high: the legend beside the plot leaves it room.
+        chart->legend()->setAlignment(Qt::AlignRight);
         QChart* old = timingViews_[k]->chart();
         timingViews_[k]->setChart(chart);
         delete old;
