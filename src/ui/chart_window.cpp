@@ -257,7 +257,8 @@ bool TChartWindow::UseLimitsFile(const QString& path) {
     limitsPath_ = path;
     limitsName_->setText(path.isEmpty() ? "No limits" : QFileInfo(path).fileName());
     limitsName_->setToolTip(path);
-    SaveChartLimitsFile(path.toStdString());
+    // Opening a chart changes nothing in the settings file; a choice does.
+    if (path.toStdString() != LoadChartLimitsFile()) SaveChartLimitsFile(path.toStdString());
     Measure();
     ShowVerdict();
     ShowTiming();

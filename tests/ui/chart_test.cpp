@@ -175,10 +175,12 @@ class ChartTest : public QObject {
         WriteFile(workspace.Path("pass.ini"), "[Limits]\nMaxAbsTimeError=0.5\n");
         WriteFile(workspace.Path("fail.ini"), "[Limits]\nMaxAbsTimeError=0.25\nMTIE=1:0.01\n");
         WriteFile(workspace.Path("bad.ini"), "[Limits]\nMTIE=1:0.1\nMaxTE=1\n");
+        const QByteArray settings = ReadFile(workspace.Path("tarnimex.ini"));
         TestChartWindow chart(50);
         QString error;
         QVERIFY(chart.AddCsv(csv, error));
         QVERIFY(chart.VerdictLabel()->isHidden());  // no limits yet
+        QCOMPARE(ReadFile(workspace.Path("tarnimex.ini")), settings);
         auto* dialog = new ScriptedOpenDialog;
         chart.LimitsDialog.reset(dialog);
         dialog->answer = QStringList{workspace.Path("pass.ini")};
