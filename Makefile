@@ -179,10 +179,11 @@ windows: windows-build
 	[ -n "$$qt" ] || { echo "make windows needs the static Qt for MinGW: WINDOWS_QT=prefix, or make windows-qt"; exit 1; }; \
 	./tools/windows-package.sh $(WINDOWS_BUILD) "$$qt" $(WINDOWS_LIBS)
 
-# docs/screenshot.png and docs/windows.png from the real window, on Linux and
-# under Wine.
+# docs/screenshot.png, docs/chart-verdict.png and docs/windows.png from the
+# real windows, on Linux and under Wine.
 screenshots: screenshot-deps build windows-build
 	./tools/screenshot.sh $(BUILD) docs/screenshot.png
+	./tools/chart-screenshot.sh $(BUILD) docs/chart-verdict.png
 	./tools/windows-screenshot.sh $(WINDOWS_BUILD) docs/windows.png
 
 # Rebuilds the static Qt for MinGW (Base with Network, Svg, Charts, SerialPort)

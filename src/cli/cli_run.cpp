@@ -89,16 +89,6 @@ std::string ZipHint(const LogStatistics& statistics) {
            "tarnimex-convert --output CSV -\n";
 }
 
-// The regional format as a pattern: "yyyy/mm/dd hh:mm:ss.sss".
-std::string RegionalPattern(const RegionalFormat& regional) {
-    const std::string& d = regional.dateSeparator;
-    const std::string date = regional.dateOrder == DateOrder::MDY   ? "mm" + d + "dd" + d + "yyyy"
-                             : regional.dateOrder == DateOrder::DMY ? "dd" + d + "mm" + d + "yyyy"
-                                                                    : "yyyy" + d + "mm" + d + "dd";
-    const std::string& t = regional.timeSeparator;
-    return date + " hh" + t + "mm" + t + "ss" + regional.decimalSeparator + "sss";
-}
-
 // A log's test report as this run judged it.
 ReportInput ReportOf(const LogStatistics& statistics, const std::optional<Verdict>& verdict,
                      const BatchSetup& setup, const Plan& plan, const CliOptions& options) {
@@ -116,16 +106,8 @@ ReportInput ReportOf(const LogStatistics& statistics, const std::optional<Verdic
         input.limits = setup.limits;
         input.limitsFile = *options.limitsFile;
     }
-    const ConversionSettings& fields = setup.fields;
-    const RegionalFormat& regional = setup.regional;
-    input.alarmStep = fields.alarmStep;
-    input.settings = {{"Key", fields.key},
-                      {"Second key", fields.secondKey},
-                      {"Second decimals", fields.decimals},
-                      {"Limiting", fields.limit ? "on, threshold " + fields.threshold : "off"},
-                      {"Max step", fields.maxStep},
-                      {"Alarm symbol", fields.symbolOfAlarm},
-                      {"Regional format", RegionalPattern(regional)}};
+    input.alarmStep = setup.fields.alarmStep;
+    input.settings = ReportSettings(setup.fields, setup.regional);
     input.version = TARNIMEX_VERSION_TEXT;
     input.madeAt = std::chrono::system_clock::now();
     return input;

@@ -83,8 +83,8 @@ class Converter {
     void SplitLargeLogs(const ChunkPlan& plan) { plan_ = plan; }
     // From now on each log's statistics carry its timing metrics, taken after
     // warmUp seconds (see TimingSeries); they keep the whole series while the
-    // log is read.
-    void CollectTimingMetrics(double warmUp) { metricsWarmUp_ = warmUp; }
+    // log is read. None: no more metrics.
+    void CollectTimingMetrics(std::optional<double> warmUp) { metricsWarmUp_ = warmUp; }
 
     // Whether a run is active (a nested run must not start).
     bool Running() const { return running_; }

@@ -297,6 +297,7 @@ std::string LogHtml(
         html += ChecksTable(*input.verdict);
     else
         html += "<p>No limits file was given: the log was not judged.</p>\n";
+    if (!input.note.empty()) html += "<p class=\"note\">" + Escape(input.note) + "</p>\n";
 
     html += "<h2>Log</h2>\n<table>\n";
     html += Row("Name", "", name);
@@ -431,18 +432,16 @@ std::string ReportNumber(double value) {
     return text == "-0" ? "0" : text;
 }
 
-ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
-    const LogFacts facts = ReadLogFacts(input.logPath);
-    const Pictures pictures = DrawPictures(input);
-    ReportFiles files;
-    files.html = InDir(dir, ReportBaseName(input.logPath) + ".html");
-    files.pdf = InDir(dir, ReportBaseName(input.logPath) + ".pdf");
-    Write(files.html,
-          LogHtml(input, facts, pictures, [](const std::string&, const QByteArray& png) {
-              return "data:image/png;base64," + png.toBase64().toStdString();
-          }));
+namespace {
 
-    // The PDF lays out the same HTML, its pictures given as the document's resources.
+std::string HtmlReport(const ReportInput& input, const LogFacts& facts, const Pictures& pictures) {
+    return LogHtml(input, facts, pictures, [](const std::string&, const QByteArray& png) {
+        return "data:image/png;base64," + png.toBase64().toStdString();
+    });
+}
+
+// The PDF lays out the same HTML, its pictures given as the document's resources.
+QByteArray PdfReport(const ReportInput& input, const LogFacts& facts, const Pictures& pictures) {
     QTextDocument document;
     document.setHtml(QString::fromStdString(
         LogHtml(input, facts, pictures,
@@ -462,8 +461,33 @@ ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
         writer.setCreator(QString::fromStdString("tarnimex " + input.version));
         document.print(&writer);
     }
-    Write(files.pdf, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())));
+    return pdf;
+}
+
+void Write(const std::string& path, const QByteArray& bytes) {
+    Write(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+}  // namespace
+
+ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir) {
+    const LogFacts facts = ReadLogFacts(input.logPath);
+    const Pictures pictures = DrawPictures(input);
+    ReportFiles files;
+    files.html = InDir(dir, ReportBaseName(input.logPath) + ".html");
+    files.pdf = InDir(dir, ReportBaseName(input.logPath) + ".pdf");
+    Write(files.html, HtmlReport(input, facts, pictures));
+    Write(files.pdf, PdfReport(input, facts, pictures));
     return files;
+}
+
+void WriteLogReportFile(const ReportInput& input, const std::string& path) {
+    const LogFacts facts = ReadLogFacts(input.logPath);
+    const Pictures pictures = DrawPictures(input);
+    if (QString::fromStdString(path).endsWith(".pdf", Qt::CaseInsensitive))
+        Write(path, PdfReport(input, facts, pictures));
+    else
+        Write(path, HtmlReport(input, facts, pictures));
 }
 
 void WriteReportIndex(const std::vector<ReportInput>& inputs, const std::string& dir) {

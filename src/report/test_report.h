@@ -24,6 +24,8 @@
 #include "conversion/statistics/timing_metrics.h"
 #include "conversion/statistics/verdict.h"
 #include "platform/path_names.h"
+#include "platform/regional_format.h"
+#include "settings/conversion_settings.h"
 
 namespace tarnimex {
 
@@ -44,9 +46,29 @@ struct ReportInput {
     // The settings the log was converted with, as the tester named them
     // (key, second key, regional format...): label and value.
     std::vector<std::pair<std::string, std::string>> settings;
+    std::string note;     // a word under the verdict on where the figures come from
     std::string version;  // the tarnimex version
     std::chrono::system_clock::time_point madeAt;
 };
+
+// The settings of a conversion as a report lists them; the regional format as
+// a pattern ("yyyy/mm/dd hh:mm:ss.sss").
+inline std::vector<std::pair<std::string, std::string>> ReportSettings(
+    const ConversionSettings& fields, const RegionalFormat& regional) {
+    const std::string& d = regional.dateSeparator;
+    const std::string date = regional.dateOrder == DateOrder::MDY   ? "mm" + d + "dd" + d + "yyyy"
+                             : regional.dateOrder == DateOrder::DMY ? "dd" + d + "mm" + d + "yyyy"
+                                                                    : "yyyy" + d + "mm" + d + "dd";
+    const std::string& t = regional.timeSeparator;
+    return {{"Key", fields.key},
+            {"Second key", fields.secondKey},
+            {"Second decimals", fields.decimals},
+            {"Limiting", fields.limit ? "on, threshold " + fields.threshold : "off"},
+            {"Max step", fields.maxStep},
+            {"Alarm symbol", fields.symbolOfAlarm},
+            {"Regional format",
+             date + " hh" + t + "mm" + t + "ss" + regional.decimalSeparator + "sss"}};
+}
 
 // The files one log's report went to.
 struct ReportFiles {
@@ -67,6 +89,10 @@ inline std::string ReportBaseName(const std::string& logPath) {
 // missing; throws IoError (the log) or FileError (DIR or a report) naming the
 // path and the system's reason.
 ReportFiles WriteLogReport(const ReportInput& input, const std::string& dir);
+
+// Writes the log's report to path alone: PDF when its name ends in ".pdf" (in
+// any letter case), HTML otherwise; all or nothing. Throws as WriteLogReport.
+void WriteLogReportFile(const ReportInput& input, const std::string& path);
 
 // Writes DIR/index.html: a row per log (verdict, key figures) linking its
 // report; throws FileError.

@@ -138,4 +138,25 @@ void SaveOptions(OptionsWindow& window, const RegionalFormat& regional) {
     }
 }
 
+std::string LoadChartLimitsFile() {
+    try {
+        if (IniFileName.empty() || !FileExists(IniFileName)) return {};
+        return ReadProfileFile(IniFileName).Read(kChartSection, kLimitsFileKey).value_or("");
+    } catch (...) {
+        return {};
+    }
+}
+
+void SaveChartLimitsFile(const std::string& path) {
+    if (IniFileName.empty()) return;
+    try {
+        ProfileFile profile =
+            FileExists(IniFileName) ? ReadProfileFile(IniFileName) : ProfileFile::NewUtf16();
+        profile.Write(kChartSection, kLimitsFileKey, path);
+        WriteSettingsFile(IniFileName, profile.ToBytes());
+    } catch (...) {
+        // As the ten keys: the file keeps its previous contents.
+    }
+}
+
 }  // namespace tarnimex

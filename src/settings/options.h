@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "conversion/host_field.h"
 #include "platform/regional_format.h"
@@ -32,5 +33,13 @@ extern std::string SymbolOfAlarm;  // empty until the first load
 void LoadOptions(OptionsWindow& window, const RegionalFormat& regional);
 // Writes the ten keys to IniFileName in one replacement of the file.
 void SaveOptions(OptionsWindow& window, const RegionalFormat& regional);
+
+// The chart window's limits file, kept in IniFileName under a section of its
+// own (kChartSection); empty when none was chosen or there is no settings file
+// yet. Like the ten keys, neither reports an error.
+inline constexpr std::string_view kChartSection = "Chart";
+inline constexpr std::string_view kLimitsFileKey = "LimitsFile";
+std::string LoadChartLimitsFile();
+void SaveChartLimitsFile(const std::string& path);
 
 }  // namespace tarnimex

@@ -6,6 +6,7 @@
 
 #include "conversion/reports/sentence.h"
 #include "settings/conversion_settings.h"
+#include "settings/settings_location.h"
 #include "ui/chart_window.h"
 
 namespace tarnimex {
@@ -50,6 +51,14 @@ int RunChartCommand(const QStringList& arguments) {
     if (files.isEmpty()) {
         Say("--chart needs one or more CSV files");
         return 2;
+    }
+    if (exportPath.isEmpty()) {
+        // The window remembers its limits file in the settings file; a picture
+        // drawn for a script depends on nothing but its arguments.
+        try {
+            IniFileName = GetIniFileName("");
+        } catch (const std::exception&) {
+        }
     }
     auto* window = new TChartWindow(alarmStep);
     int status = 0;

@@ -13,10 +13,14 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "conversion/conversion_run.h"
 #include "settings/options.h"
+#include "ui/chart_window.h"
 #include "ui/labeled_edit.h"
 #include "ui/open_dialog.h"
 
@@ -67,9 +71,14 @@ class TFormMain : public QWidget,
     void FormActivate();
     void ButtonBrowseClick();
     void WMDropFiles(const QStringList& names);
-    // The chart of converted CSVs in a window of its own.
-    void ShowChart(const QStringList& csvs);
-    // The window's context menu: the chart of the last CSV, or of CSVs chosen.
+    // The chart of converted CSVs in a window of its own; logs[i], when
+    // given, is what the conversion of csvs[i] knew of its log.
+    void ShowChart(const QStringList& csvs, const std::vector<ConvertedLog>& logs = {});
+    // Converts the logs as Convert does, with their timing metrics, and shows
+    // the chart of their CSVs judged by every report of the logs.
+    void ReportOfLogs(const QStringList& logs);
+    // The window's context menu: the chart of the last CSV, or of CSVs chosen,
+    // and the report of logs chosen.
     std::unique_ptr<QMenu> CreateContextMenu();
     void ButtonConvertClick();
     void ButtonExitClick();
@@ -86,6 +95,7 @@ class TFormMain : public QWidget,
     std::string SymbolOfAlarm() override;
     // StatusSink: the status line and error boxes.
     void SetStatus(const std::string& text) override;
+    void LogFinished(const LogStatistics& statistics) override;
     void ShowError(const std::string& text, const std::string& detail) override;
     // The box ShowError shows.
     std::unique_ptr<QMessageBox> ErrorBox(const std::string& text, const std::string& detail);
@@ -122,6 +132,8 @@ class TFormMain : public QWidget,
 
     RegionalFormat regional_;
     Converter converter_;
+    // During ReportOfLogs: each converted log's CSV and what its run knew.
+    std::optional<std::vector<std::pair<QString, ConvertedLog>>> reported_;
     bool busyCursor_ = false;
 };
 

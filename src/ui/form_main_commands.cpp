@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "report/test_report.h"
+#include "settings/limits_file.h"
 #include "settings/settings_location.h"
 #include "ui/chart_window.h"
 #include "ui/dropped_names.h"
@@ -94,12 +96,14 @@ void TFormMain::WMDropFiles(const QStringList& names) {
     LabeledEditFilename->setText(QString::fromStdString(JoinFileNames(logs)));
 }
 
-void TFormMain::ShowChart(const QStringList& csvs) {
+void TFormMain::ShowChart(const QStringList& csvs, const std::vector<ConvertedLog>& logs) {
     // The alarm step as the settings give it, 0 (no line) before they load.
     auto* chart = new TChartWindow(AlarmStep());
-    for (const QString& csv : csvs) {
+    for (qsizetype i = 0; i < csvs.size(); ++i) {
         QString error;
-        if (!chart->AddCsv(csv, error)) ShowError(error.toStdString(), "");
+        std::optional<ConvertedLog> log;
+        if (static_cast<std::size_t>(i) < logs.size()) log = logs[static_cast<std::size_t>(i)];
+        if (!chart->AddCsv(csvs[i], error, std::move(log))) ShowError(error.toStdString(), "");
     }
     if (chart->SeriesCount() == 0) {
         delete chart;
@@ -107,6 +111,54 @@ void TFormMain::ShowChart(const QStringList& csvs) {
     }
     chart->show();
     chart->activateWindow();
+}
+
+void TFormMain::ReportOfLogs(const QStringList& logs) {
+    if (Converting()) return RefuseDuringRun();
+    // The metrics leave out the warm-up of the chart's limits file; a faulty
+    // one is told of when the chart opens.
+    double warmUp = 0;
+    try {
+        const std::string limits = LoadChartLimitsFile();
+        if (!limits.empty()) warmUp = ReadLimitsFile(limits).warmUp;
+    } catch (const std::exception&) {
+    }
+    std::vector<std::string> names;
+    for (const QString& log : logs) names.push_back(QDir::toNativeSeparators(log).toStdString());
+    ConversionSettings fields{FieldText(HostField::Key),
+                              FieldText(HostField::SecKey),
+                              FieldText(HostField::SecDec),
+                              EditText(HostField::TimeDiff),
+                              EditText(HostField::MaxStep),
+                              LimitChecked(),
+                              AlarmStep(),
+                              SymbolOfAlarm()};
+    reported_.emplace();
+    converter_.CollectTimingMetrics(warmUp);
+    try {
+        converter_.ConvertFiles(JoinFileNames(names));
+    } catch (const std::exception& error) {
+        SetBusyCursor(false);
+        ShowError(error.what(), "");
+    }
+    converter_.CollectTimingMetrics(std::nullopt);
+    QStringList csvs;
+    std::vector<ConvertedLog> converted;
+    for (auto& [csv, log] : *reported_) {
+        log.warmUp = warmUp;
+        log.settings = ReportSettings(fields, regional_);
+        csvs.append(csv);
+        converted.push_back(std::move(log));
+    }
+    reported_.reset();
+    if (!csvs.isEmpty()) ShowChart(csvs, converted);
+}
+
+void TFormMain::LogFinished(const LogStatistics& statistics) {
+    // A log with rows has its CSV written, and it is the last.
+    if (reported_ && statistics.rows > 0 && statistics.metrics)
+        reported_->emplace_back(QString::fromStdString(converter_.LastCsv()),
+                                ConvertedLog{statistics, 0, {}});
 }
 
 std::unique_ptr<QMenu> TFormMain::CreateContextMenu() {
@@ -122,6 +174,14 @@ std::unique_ptr<QMenu> TFormMain::CreateContextMenu() {
         for (const std::string& file : OpenCsvDialog->Files)
             csvs.append(QString::fromStdString(file));
         ShowChart(csvs);
+    });
+    menu->addAction("Report of a log\u2026", [this] {
+        if (!OpenDialog1->Execute(*this)) return;
+        OpenDialog1->InitialDir = FolderPart(OpenDialog1->FileName);
+        QStringList logs;
+        for (const std::string& file : OpenDialog1->Files)
+            logs.append(QString::fromStdString(file));
+        ReportOfLogs(logs);
     });
     return menu;
 }
@@ -209,6 +269,11 @@ void TFormMain::dropEvent(QDropEvent* event) {
     const QStringList names = LocalFiles(event->mimeData());
     if (names.isEmpty()) return;
     event->acceptProposedAction();
+    // Shift with logs alone asks for their report.
+    const bool logsAlone = std::none_of(names.begin(), names.end(), [](const QString& name) {
+        return name.endsWith(".csv", Qt::CaseInsensitive) || IsSettingsFileName(name.toStdString());
+    });
+    if (logsAlone && (event->modifiers() & Qt::ShiftModifier)) return ReportOfLogs(names);
     WMDropFiles(names);
 }
 

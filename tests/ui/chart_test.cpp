@@ -6,7 +6,9 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QValueAxis>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <random>
 
+#include "settings/options.h"
 #include "ui/chart_thinning.h"
 #include "ui/chart_window.h"
 #include "ui/ui_test_classes.h"
@@ -43,6 +46,14 @@ QString ConvertedCsv(TestFormMain& form, const TempWorkspace& workspace, const Q
     form.ButtonConvertClick();
     return workspace.Path(name + ".csv");
 }
+
+// A chart window that records its error boxes.
+class TestChartWindow : public TChartWindow {
+  public:
+    using TChartWindow::TChartWindow;
+    void ShowError(const QString& text) override { errors.append(text); }
+    QStringList errors;
+};
 
 }  // namespace
 
@@ -133,7 +144,7 @@ class ChartTest : public QObject {
         TestFormMain form;
         form.Open();
         auto menu = form.CreateContextMenu();
-        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().size(), 3);
         QVERIFY(!menu->actions()[0]->isEnabled());  // no CSV written yet
         const QString csv = ConvertedCsv(form, workspace, "c", {0.1, 0.2});
         menu = form.CreateContextMenu();
@@ -152,6 +163,86 @@ class ChartTest : public QObject {
         Drop(form, {csv, workspace.Path("c.nmea")});
         QVERIFY(ChartWindows().isEmpty());
         QCOMPARE(form.LabeledEditFilename->text(), csv + ";" + workspace.Path("c.nmea"));
+    }
+
+    // The verdict against the limits file chosen, which the next chart takes
+    // up from the settings file; a faulty file is shown and changes nothing.
+    void verdictOfTheChosenLimitsFile() {
+        TempWorkspace workspace;
+        TestFormMain form;
+        form.Open();
+        const QString csv = ConvertedCsv(form, workspace, "v", {0.1, 0.2, 0.3});
+        WriteFile(workspace.Path("pass.ini"), "[Limits]\nMaxAbsTimeError=0.5\n");
+        WriteFile(workspace.Path("fail.ini"), "[Limits]\nMaxAbsTimeError=0.25\nMTIE=1:0.01\n");
+        WriteFile(workspace.Path("bad.ini"), "[Limits]\nMTIE=1:0.1\nMaxTE=1\n");
+        const QByteArray settings = ReadFile(workspace.Path("tarnimex.ini"));
+        TestChartWindow chart(50);
+        QString error;
+        QVERIFY(chart.AddCsv(csv, error));
+        QVERIFY(chart.VerdictLabel()->isHidden());  // no limits yet
+        QCOMPARE(ReadFile(workspace.Path("tarnimex.ini")), settings);
+        auto* dialog = new ScriptedOpenDialog;
+        chart.LimitsDialog.reset(dialog);
+        dialog->answer = QStringList{workspace.Path("pass.ini")};
+        for (QPushButton* button : chart.findChildren<QPushButton*>())
+            if (button->text().startsWith("Limits file")) button->click();
+        const struct {
+            const char* file;  // empty: chosen by the button above
+            QStringList shown;
+        } cases[] = {
+            {"", {"color:#1a7f37", "Verdict: PASS", kRowsNote}},
+            {"fail.ini",
+             {"color:#c62828", "Verdict: FAIL: MaxAbsTimeError 0.3 &gt; 0.25; MTIE(1 s) "}},
+            {"bad.ini", {"Verdict: FAIL"}},  // the previous limits stay
+        };
+        for (const auto& c : cases) {
+            if (*c.file) chart.UseLimitsFile(workspace.Path(c.file));
+            for (const QString& part : c.shown)
+                QVERIFY2(chart.VerdictLabel()->text().contains(part),
+                         qPrintable(c.file + (": " + chart.VerdictLabel()->text())));
+        }
+        QCOMPARE(chart.errors.size(), 1);
+        QVERIFY2(chart.errors[0].contains("bad.ini") && chart.errors[0].contains("line 3") &&
+                     chart.errors[0].contains("MaxTE"),
+                 qPrintable(chart.errors[0]));
+        QCOMPARE(QString::fromStdString(LoadChartLimitsFile()), workspace.Path("fail.ini"));
+        TChartWindow next(50);
+        QVERIFY(next.AddCsv(csv, error));
+        QVERIFY(next.VerdictLabel()->text().contains("Verdict: FAIL"));
+        // The report of what the window shows, by its name's suffix.
+        QVERIFY2(chart.SaveReport(workspace.Path("v.html"), error), qPrintable(error));
+        const QByteArray html = ReadFile(workspace.Path("v.html"));
+        QVERIFY(html.contains("data-key=\"verdict\">FAIL<") && html.contains(kRowsNote));
+        QVERIFY2(chart.SaveReport(workspace.Path("v.PDF"), error), qPrintable(error));
+        QVERIFY(ReadFile(workspace.Path("v.PDF")).startsWith("%PDF"));
+        QVERIFY(!chart.SaveReport(workspace.Path("none/v.html"), error));
+        QVERIFY2(error.contains("none"), qPrintable(error));
+    }
+
+    // From a log the metrics count every report, not only the rows Limiting
+    // kept: by the context menu and by a drop with Shift.
+    void reportOfALogJudgesEveryReport() {
+        TempWorkspace workspace;
+        TestFormMain form;
+        form.Open();
+        form.CheckBoxLimit->setChecked(true);
+        WriteFile(workspace.Path("r.nmea"), ReportLog({0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.9, 0.1}));
+        auto& dialog = form.UseOpenDialog<ScriptedOpenDialog>();
+        dialog.answer = QStringList{workspace.Path("r.nmea")};
+        form.CreateContextMenu()->actions()[2]->trigger();
+        Drop(form, {workspace.Path("r.nmea")}, nullptr, Qt::ShiftModifier);
+        QCOMPARE(ChartWindows().size(), 2);
+        for (TChartWindow* chart : ChartWindows()) {
+            QCOMPARE(chart->SeriesCount(), 1);
+            QVERIFY(chart->Table()->item(0, 1)->text().toInt() < 8);  // rows Limiting kept
+            QCOMPARE(chart->MtieChart()->title(), QString("MTIE"));
+            QString error;
+            QVERIFY2(chart->SaveReport(workspace.Path("r.html"), error), qPrintable(error));
+            const QByteArray html = ReadFile(workspace.Path("r.html"));
+            QVERIFY(html.contains("data-key=\"metrics_reports\">8<") && !html.contains(kRowsNote));
+        }
+        CloseCharts();
+        QCOMPARE(form.LabeledEditFilename->text(), QString());  // the file box is left alone
     }
 };
 

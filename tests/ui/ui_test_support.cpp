@@ -95,7 +95,7 @@ QByteArray SettingsFile(const QStringList& lines) {
     return ("[Option]\r\n" + lines.join("\r\n") + "\r\n").toLatin1();
 }
 
-void Drop(QWidget& window, const QStringList& paths, QWidget* under) {
+void Drop(QWidget& window, const QStringList& paths, QWidget* under, Qt::KeyboardModifiers keys) {
     // As a file manager offers them: the files' URLs, and the same as text.
     QMimeData data;
     QList<QUrl> urls;
@@ -112,10 +112,10 @@ void Drop(QWidget& window, const QStringList& paths, QWidget* under) {
     QWindow* target = window.windowHandle();
     const QPoint at =
         under ? under->mapTo(&window, under->rect().center()) : window.rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, keys);
     QCoreApplication::sendEvent(target, &enter);
     if (!enter.isAccepted()) return;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, keys);
     QCoreApplication::sendEvent(target, &drop);
 }
 

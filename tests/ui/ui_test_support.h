@@ -84,8 +84,9 @@ QByteArray ReportLog(const std::vector<double>& delays);
 QByteArray SettingsFile(const QStringList& lines);
 
 // Drops the files on the window as the desktop would, over the control under
-// (the window's centre when none).
-void Drop(QWidget& window, const QStringList& paths, QWidget* under = nullptr);
+// (the window's centre when none), with these keys held.
+void Drop(QWidget& window, const QStringList& paths, QWidget* under = nullptr,
+          Qt::KeyboardModifiers keys = Qt::NoModifier);
 
 // A Browse dialog answered by the test: it records how it was prepared and
 // returns the scripted choice.
