@@ -12,7 +12,7 @@ namespace tarnimex {
 #if !defined(_WIN32) && defined(MADV_HUGEPAGE)
 
 namespace {
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
+constexpr std::size_t kLargePage = kLargeBlockBytes;
 
 std::size_t WholePages(std::size_t bytes) {
     return (bytes + kLargePage - 1) / kLargePage * kLargePage;

@@ -12,6 +12,10 @@
 
 namespace tarnimex {
 
+// The least block that asks for large pages: grow a long series to it at once
+// rather than through smaller blocks, each faulting page by page.
+constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+
 // Throws std::bad_alloc when there is no memory, as operator new does.
 void* AllocateLarge(std::size_t bytes);
 // bytes: as given to AllocateLarge.

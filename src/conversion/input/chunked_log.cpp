@@ -38,6 +38,9 @@ constexpr std::size_t kRereadBlock = 16 << 10;
     read.points.clear();
     read.reports.clear();
     read.texts.clear();
+    // Room at once in a large block, rather than grown through small ones
+    // that fault page by page.
+    read.reports.reserve((kLargeBlockBytes + sizeof(FoundReport) - 1) / sizeof(FoundReport));
     read.reachedEnd = read.cut = false;
     read.error = nullptr;
     std::unique_ptr<ByteSource> source =

@@ -36,6 +36,7 @@
 #include "conversion/input/log_reader.h"
 #include "conversion/input/seekable_log.h"
 #include "conversion/reports/report_finder.h"
+#include "platform/large_memory.h"
 
 namespace tarnimex {
 
@@ -76,8 +77,9 @@ struct ChunkRead {
     LinePoint end;                  // where the reader stopped
     bool reachedEnd = false;        // it met the end of the log
     bool cut = false;               // stopped early: the run was aborted
-    std::vector<FoundReport> reports;
-    std::string texts;
+    // Long and refilled chunk after chunk: on large pages where there are any.
+    std::vector<FoundReport, LargeAllocator<FoundReport>> reports;
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> texts;
     std::exception_ptr error;
 };
 

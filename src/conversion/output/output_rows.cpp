@@ -2,13 +2,8 @@
 #include "conversion/output/output_rows.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace tarnimex {
 
@@ -43,25 +38,10 @@ const char* GetLength(const char* p, std::size_t& length) {
     return p + sizeof wide;
 }
 
-// Chunks of whole huge pages where the system offers them: a few page faults
-// instead of one per 4 KiB of rows.
-char* NewChunk(std::size_t size) {
-#if defined(__linux__)
-    constexpr std::size_t kHuge = 2 << 20;
-    if (size % kHuge == 0) {
-        if (void* p = std::aligned_alloc(kHuge, size)) {
-            madvise(p, size, MADV_HUGEPAGE);
-            return static_cast<char*>(p);
-        }
-    }
-#endif
-    return static_cast<char*>(std::malloc(size));
-}
-
 }  // namespace
 
 void OutputRows::Free::operator()(char* p) const {
-    std::free(p);
+    FreeLarge(p, bytes);
 }
 
 void OutputRows::Add(double time, double delay, std::string_view delayText, std::string_view mark) {
@@ -72,8 +52,9 @@ void OutputRows::Add(double time, double delay, std::string_view delayText, std:
         if (!chunks_.empty() && chunks_.back().size == 0) chunks_.pop_back();
         Chunk chunk;
         chunk.capacity = needed > kChunkSize ? needed : kChunkSize;
-        chunk.data.reset(NewChunk(chunk.capacity));
-        if (!chunk.data) throw std::bad_alloc();
+        // On large pages where there are any: a few page faults instead of
+        // one per 4 KiB of rows.
+        chunk.data = {static_cast<char*>(AllocateLarge(chunk.capacity)), Free{chunk.capacity}};
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();

@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "conversion/reports/time_stamp.h"
+#include "platform/large_memory.h"
 
 namespace tarnimex {
 
 class OutputRows {
   public:
-    static constexpr std::size_t kChunkSize = 2 << 20;
+    static constexpr std::size_t kChunkSize = kLargeBlockBytes;
 
     // A row: "RMC time,UTC time,delay text" and ",mark" when there is a mark;
     // the UTC time is the RMC time less delay seconds.
@@ -35,6 +36,7 @@ class OutputRows {
 
   private:
     struct Free {
+        std::size_t bytes;  // as allocated
         void operator()(char* p) const;
     };
     struct Chunk {
