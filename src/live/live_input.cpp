@@ -273,8 +273,8 @@ void LiveInput::TakeStandardInput() {
     if (!bytes.empty()) session_.Received(bytes, clock_());
     if (ended && !ended_) {
         ended_ = true;
-        session_.Lost(reason.empty() ? "end of standard input" : "standard input: " + reason,
-                      clock_());
+        session_.Ended(reason.empty() ? "end of standard input" : "standard input: " + reason,
+                       clock_());
         emit this->ended();
     }
 }

@@ -67,12 +67,16 @@ void LiveSession::Received(std::string_view bytes, LiveTime now) {
     ReadLines();
 }
 
-void LiveSession::Lost(const std::string& reason, LiveTime /*now*/) {
+void LiveSession::Lost(const std::string& reason, LiveTime now) {
+    if (reader_) ++figures_.outages;
+    Ended(reason, now);
+}
+
+void LiveSession::Ended(const std::string& reason, LiveTime /*now*/) {
     const bool wasConnected = reader_ != nullptr;
     if (!wasConnected && reason == lostReason_) return;
     lostReason_ = reason;
     if (wasConnected) {
-        ++figures_.outages;
         EndConnection();
         CloseLog();
     }
@@ -182,7 +186,11 @@ void LiveSession::ReadLines() {
     const auto accept = [this](const ReportValues& report) { HandleReport(report); };
     for (;;) {
         const std::string_view line = reader_->ReadLogLine();
-        if (line.empty()) return;
+        if (line.empty()) {
+            // The end counts as a line, as in a conversion of the connection's log.
+            lines_ += reader_->EndOfLog();
+            return;
+        }
         ++lines_;
         finder_.Find(line, accept);
     }

@@ -97,6 +97,8 @@ class LiveSession {
     void Connected(LiveTime now);
     void Received(std::string_view bytes, LiveTime now);
     void Lost(const std::string& reason, LiveTime now);
+    // The source ended for good (standard input at its end): as Lost, but no outage.
+    void Ended(const std::string& reason, LiveTime now);
     // Once a second: the log's bytes to the disk, a cut when one is due.
     void Tick(LiveTime now);
     // Ends the watch: the connection's last line, an open alarm stretch, the
