@@ -34,6 +34,7 @@ BENCH_RUNS ?= 15
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # What building and running need; the test tools come only with make test.
 RUN_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6svg6-dev libgl-dev \
+                qt6-serialport-dev \
                 fonts-dejavu-core fonts-dejavu-extra \
                 zlib1g-dev liblzma-dev libzstd-dev libbz2-dev
 # The Debian package: its man pages come from help2man, its dependencies from
@@ -45,7 +46,7 @@ TEST_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
                  xvfb xauth x11-apps imagemagick libmagickcore-6.q16-6-extra \
                  clang libclang-rt-14-dev llvm \
                  lintian appstream desktop-file-utils man-db bash-completion \
-                 poppler-utils
+                 poppler-utils socat
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
                     qt6-base-dev qt6-base-dev-tools imagemagick libmagickcore-6.q16-6-extra \

@@ -39,15 +39,18 @@ done
 # Every file, with its mode and owner, and nothing else; every folder rwxr-xr-x.
 expected="-rwxr-xr-x root/root ./usr/bin/tarnimex
 -rwxr-xr-x root/root ./usr/bin/tarnimex-convert
+-rwxr-xr-x root/root ./usr/bin/tarnimex-monitor
 -rwxr-xr-x root/root ./usr/libexec/tarnimex/tarnimex-convert-reports
 -rw-r--r-- root/root ./usr/share/applications/tarnimex.desktop
 -rw-r--r-- root/root ./usr/share/bash-completion/completions/tarnimex-convert
+-rw-r--r-- root/root ./usr/share/bash-completion/completions/tarnimex-monitor
 -rw-r--r-- root/root ./usr/share/doc/tarnimex/README.md
 -rw-r--r-- root/root ./usr/share/doc/tarnimex/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/tarnimex/copyright
 -rw-r--r-- root/root ./usr/share/icons/hicolor/64x64/apps/tarnimex.png
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/tarnimex.svg
 -rw-r--r-- root/root ./usr/share/man/man1/tarnimex-convert.1.gz
+-rw-r--r-- root/root ./usr/share/man/man1/tarnimex-monitor.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/tarnimex.1.gz
 -rw-r--r-- root/root ./usr/share/metainfo/io.github.tarnimex.tarnimex.metainfo.xml"
 listing=$(dpkg-deb -c "$deb")
@@ -75,7 +78,7 @@ help_options() {
 }
 
 # Man pages: no warning from man, and every option of --help in the page.
-for program in tarnimex tarnimex-convert; do
+for program in tarnimex tarnimex-convert tarnimex-monitor; do
     page=$root/usr/share/man/man1/$program.1.gz
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $program: $warnings"
@@ -86,19 +89,20 @@ for program in tarnimex tarnimex-convert; do
 done
 
 # Bash completion: what it offers for the words typed so far (the last one
-# being completed), run in the folder given.
+# being completed), run in the folder given, to the program $completing.
+completing=tarnimex-convert
 complete_words() {
     (
         cd "$1" && shift
         # shellcheck disable=SC1091
         source /usr/share/bash-completion/bash_completion
         # shellcheck disable=SC1091
-        source "$root/usr/share/bash-completion/completions/tarnimex-convert"
-        COMP_WORDS=(tarnimex-convert "$@")
+        source "$root/usr/share/bash-completion/completions/$completing"
+        COMP_WORDS=("$completing" "$@")
         COMP_CWORD=$#
         COMP_LINE="${COMP_WORDS[*]}"
         COMP_POINT=${#COMP_LINE}
-        _tarnimex_convert tarnimex-convert "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+        "_${completing//-/_}" "$completing" "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
         [ ${#COMPREPLY[@]} -eq 0 ] || printf '%s\n' "${COMPREPLY[@]}" | sort
     )
 }
@@ -111,7 +115,7 @@ expect_completion() {
     shift
     local got
     got=$(complete_words "$work/files" "$@" | tr '\n' ' ')
-    [ "$got" = "$want" ] || fail "completing tarnimex-convert $*: \"$got\", not \"$want\""
+    [ "$got" = "$want" ] || fail "completing $completing $*: \"$got\", not \"$want\""
 }
 mkdir -p "$work/files/logs"
 touch "$work/files/rx.nmea" "$work/files/site.ini"
@@ -123,6 +127,13 @@ expect_completion "logs " --output-dir ''
 expect_completion "logs rx.nmea site.ini " --limit ''
 expect_completion "" --key ''
 expect_completion "logs rx.nmea site.ini " --summary ''
+completing=tarnimex-monitor
+completed=$(complete_words "$work" -- | sort -u)
+listed=$(help_options "$root/usr/bin/tarnimex-monitor")
+[ "$completed" = "$listed" ] || fail "the monitor's completed options are not those of --help:
+$(diff <(echo "$listed") <(echo "$completed") || true)"
+expect_completion "hour " --rotate h
+expect_completion "serial: " ser
 
 # The packaged converter converts the example log.
 cp "$source_dir/examples/receiver-delay.nmea" "$work/"

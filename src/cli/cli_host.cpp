@@ -36,7 +36,13 @@ std::size_t AfterCharacters(std::string_view text, int n) {
     return i;
 }
 
-// The text in at most width columns, its middle given up for an ellipsis.
+int TerminalColumns() {
+    const int columns = ConsoleColumns();
+    return columns > 0 ? columns : kDefaultColumns;
+}
+
+}  // namespace
+
 std::string ShortenMiddle(std::string_view text, int width) {
     const int columns = Columns(text);
     if (columns <= width) return std::string(text);
@@ -47,13 +53,6 @@ std::string ShortenMiddle(std::string_view text, int width) {
     return std::string(text.substr(0, AfterCharacters(text, head))) + std::string(kEllipsis) +
            std::string(text.substr(AfterCharacters(text, columns - tail)));
 }
-
-int TerminalColumns() {
-    const int columns = ConsoleColumns();
-    return columns > 0 ? columns : kDefaultColumns;
-}
-
-}  // namespace
 
 std::string ProgressLine(const std::string& status, double percent, int columns) {
     // The last column stays empty: writing there wraps the line on some terminals.

@@ -8,11 +8,15 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "conversion/conversion_host.h"
 #include "settings/conversion_settings.h"
 
 namespace tarnimex {
+
+// The text in at most width terminal columns, its middle given up for an ellipsis.
+std::string ShortenMiddle(std::string_view text, int width);
 
 // The live line of a progress status on a terminal of the given width: a bar,
 // then the status with the log's name shortened in the middle so that the line

@@ -26,19 +26,6 @@ namespace tarnimex {
 
 namespace {
 
-RegionalFormat Regional(const CliOptions& options) {
-    RegionalFormat regional = RegionalFormatFromUserLocale();
-    if (options.dateOrder) {
-        regional.dateOrder = *options.dateOrder == "mdy"   ? DateOrder::MDY
-                             : *options.dateOrder == "dmy" ? DateOrder::DMY
-                                                           : DateOrder::YMD;
-    }
-    if (options.dateSeparator) regional.dateSeparator = *options.dateSeparator;
-    if (options.timeSeparator) regional.timeSeparator = *options.timeSeparator;
-    if (options.decimalSeparator) regional.decimalSeparator = *options.decimalSeparator;
-    return regional;
-}
-
 // The answer to --help or --version is all the run does, so losing it is a failure.
 int WriteAnswer(const std::string& text, std::ostream& out, std::ostream& err) {
     errno = 0;
@@ -47,30 +34,6 @@ int WriteAnswer(const std::string& text, std::ostream& out, std::ostream& err) {
     err << "tarnimex-convert: write error: "
         << (errno != 0 ? std::strerror(errno) : "standard output failed") << '\n';
     return 1;
-}
-
-// A number option that is not a number acts as the window's box would; the
-// user is told what it became.
-void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat& regional,
-                                 std::ostream& err) {
-    struct NumberOption {
-        const char* name;
-        std::optional<std::string> text;
-        std::string_view becomes;
-    };
-    const NumberOption numbers[] = {
-        {"threshold", options.settings.threshold, kThresholdReplacement},
-        {"max-step", options.settings.maxStep, kMaxStepReplacement},
-        {"alarm-step", options.alarmStep, "0 (no alarm marks)"},
-    };
-    for (const NumberOption& number : numbers) {
-        if (!options.Given(number.name) || !number.text ||
-            ReadUserNumber(*number.text, regional.decimalSeparator)) {
-            continue;
-        }
-        err << "tarnimex-convert: warning: --" << number.name << " \"" << *number.text
-            << "\" is not a number; " << number.becomes << " is used\n";
-    }
 }
 
 // A zip archive reads as a plain log without reports; the user is told what
@@ -156,6 +119,87 @@ int WriteReports(ReportWriter& writer, std::vector<ReportInput>& inputs, const P
 
 }  // namespace
 
+RegionalFormat RegionalOfOptions(const CliOptions& options) {
+    RegionalFormat regional = RegionalFormatFromUserLocale();
+    if (options.dateOrder) {
+        regional.dateOrder = *options.dateOrder == "mdy"   ? DateOrder::MDY
+                             : *options.dateOrder == "dmy" ? DateOrder::DMY
+                                                           : DateOrder::YMD;
+    }
+    if (options.dateSeparator) regional.dateSeparator = *options.dateSeparator;
+    if (options.timeSeparator) regional.timeSeparator = *options.timeSeparator;
+    if (options.decimalSeparator) regional.decimalSeparator = *options.decimalSeparator;
+    return regional;
+}
+
+namespace {
+
+// A number option that is not a number acts as the window's box would; the
+// user is told what it became.
+void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat& regional,
+                                 const std::string& program, std::ostream& err) {
+    struct NumberOption {
+        const char* name;
+        std::optional<std::string> text;
+        std::string_view becomes;
+    };
+    const NumberOption numbers[] = {
+        {"threshold", options.settings.threshold, kThresholdReplacement},
+        {"max-step", options.settings.maxStep, kMaxStepReplacement},
+        {"alarm-step", options.alarmStep, "0 (no alarm marks)"},
+    };
+    for (const NumberOption& number : numbers) {
+        if (!options.Given(number.name) || !number.text ||
+            ReadUserNumber(*number.text, regional.decimalSeparator)) {
+            continue;
+        }
+        err << program << ": warning: --" << number.name << " \"" << *number.text
+            << "\" is not a number; " << number.becomes << " is used\n";
+    }
+}
+
+}  // namespace
+
+bool ResolveSettings(const CliOptions& options, const RegionalFormat& regional,
+                     const std::string& program, ConversionSettings& fields, std::ostream& err) {
+    fields = options.settings;
+    if (options.settingsFile) {
+        // The window's settings, as it would hold them after loading the file.
+        try {
+            const ConverterSettings settings =
+                ReadConverterSettings(*options.settingsFile, regional);
+            static const char* const kDecimals[] = {"Auto", "0", "1", "2", "3"};
+            if (settings.key && !options.Given("key")) fields.key = *settings.key;
+            if (settings.secondKey && !options.Given("second-key"))
+                fields.secondKey = *settings.secondKey;
+            if (settings.secDecIndex && !options.Given("decimals"))
+                fields.decimals = kDecimals[*settings.secDecIndex];
+            if (settings.limit && !options.Given("limit")) fields.limit = *settings.limit;
+            if (settings.threshold && !options.Given("threshold"))
+                fields.threshold = *settings.threshold;
+            if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
+            fields.alarmStep = settings.alarmStep;
+            fields.symbolOfAlarm = settings.symbolOfAlarm;
+            if (!options.alarmSymbol && HoldsControlCharacter(settings.symbolOfAlarm)) {
+                err << program << ": SymbolOfAlarm of \"" << *options.settingsFile
+                    << "\" holds a control character" << kControlExamples << '\n';
+                return false;
+            }
+        } catch (const SettingsError& e) {
+            err << program << ": " << e.what() << '\n';
+            return false;
+        }
+    }
+    if (options.alarmStep) {
+        fields.alarmStep =
+            ReadUserNumber(*options.alarmStep, regional.decimalSeparator).value_or(0.0);
+    }
+    WarnOfTextsThatAreNoNumbers(options, regional, program, err);
+    if (options.alarmSymbol) fields.symbolOfAlarm = std::string(Trim(*options.alarmSymbol));
+
+    return true;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool terminal, ReportWriter* reports) {
     CliOptions options;
@@ -177,7 +221,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                "without the window's libraries\n";
         return 2;
     }
-    const RegionalFormat regional = Regional(options);
+    const RegionalFormat regional = RegionalOfOptions(options);
     std::optional<TimingLimits> limits;
     if (options.limitsFile) {
         try {
@@ -187,40 +231,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return 2;
         }
     }
-    ConversionSettings fields = options.settings;
-    if (options.settingsFile) {
-        // The window's settings, as it would hold them after loading the file.
-        try {
-            const ConverterSettings settings =
-                ReadConverterSettings(*options.settingsFile, regional);
-            static const char* const kDecimals[] = {"Auto", "0", "1", "2", "3"};
-            if (settings.key && !options.Given("key")) fields.key = *settings.key;
-            if (settings.secondKey && !options.Given("second-key"))
-                fields.secondKey = *settings.secondKey;
-            if (settings.secDecIndex && !options.Given("decimals"))
-                fields.decimals = kDecimals[*settings.secDecIndex];
-            if (settings.limit && !options.Given("limit")) fields.limit = *settings.limit;
-            if (settings.threshold && !options.Given("threshold"))
-                fields.threshold = *settings.threshold;
-            if (settings.maxStep && !options.Given("max-step")) fields.maxStep = *settings.maxStep;
-            fields.alarmStep = settings.alarmStep;
-            fields.symbolOfAlarm = settings.symbolOfAlarm;
-            if (!options.alarmSymbol && HoldsControlCharacter(settings.symbolOfAlarm)) {
-                err << "tarnimex-convert: SymbolOfAlarm of \"" << *options.settingsFile
-                    << "\" holds a control character" << kControlExamples << '\n';
-                return 2;
-            }
-        } catch (const SettingsError& e) {
-            err << "tarnimex-convert: " << e.what() << '\n';
-            return 2;
-        }
-    }
-    if (options.alarmStep) {
-        fields.alarmStep =
-            ReadUserNumber(*options.alarmStep, regional.decimalSeparator).value_or(0.0);
-    }
-    WarnOfTextsThatAreNoNumbers(options, regional, err);
-    if (options.alarmSymbol) fields.symbolOfAlarm = std::string(Trim(*options.alarmSymbol));
+    ConversionSettings fields;
+    if (!ResolveSettings(options, regional, "tarnimex-convert", fields, err)) return 2;
 
     std::string planError;
     const Plan plan = PlanLogs(options, err, planError);

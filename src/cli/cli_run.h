@@ -10,6 +10,18 @@
 namespace tarnimex {
 
 class ReportWriter;
+struct CliOptions;
+struct ConversionSettings;
+struct RegionalFormat;
+
+// The user's regional format with the options' changes.
+RegionalFormat RegionalOfOptions(const CliOptions& options);
+
+// The conversion's settings from the options and the settings file they name
+// (options given win), with warnings about numbers that are none; false, with
+// the message (after "program: ") on err, when they cannot be had.
+bool ResolveSettings(const CliOptions& options, const RegionalFormat& regional,
+                     const std::string& program, ConversionSettings& fields, std::ostream& err);
 
 // Returns the exit status: 0 done, 4 some log over its limits, 3 some log
 // without data, 1 a log could not be opened or a CSV or report not written,

@@ -24,42 +24,12 @@ std::string DateTime(double value, const RegionalFormat& format, int secondDecim
     return std::string(room.data(), writer.Write(room.data(), value));
 }
 
-// ISO 8601 UTC, as the receivers report in UTC; the milliseconds without
-// trailing zeros. Empty for none.
-std::string IsoDateTime(double value) {
-    static const RegionalFormat kIso{DateOrder::YMD, "-", ":", "."};
-    std::string text = DateTime(value, kIso, -1);
-    if (text.empty()) return text;
-    text[text.find(' ')] = 'T';
-    return text + "Z";
-}
-
 // Shortest text that reads back as the same double; null when not finite.
 std::string JsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
     return std::string(buffer, end);
-}
-
-// Up to six decimals, trailing zeros dropped.
-std::string TextNumber(double value, const RegionalFormat& regional) {
-    if (!std::isfinite(value)) return value > 0 ? "inf" : value < 0 ? "-inf" : "nan";
-    char buffer[400];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                   kTextDecimals)
-                         .ptr;
-    std::string text(buffer, end);
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos) {
-        while (text.back() == '0') text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-        else
-            text.replace(point, 1, regional.decimalSeparator);
-    }
-    if (text == "-0") text = "0";
-    return text;
 }
 
 // The regional decimal separator in place of a ".".
@@ -116,6 +86,33 @@ std::string Plural(std::int64_t n, std::string_view word) {
 }
 
 }  // namespace
+
+std::string IsoDateTime(double value) {
+    static const RegionalFormat kIso{DateOrder::YMD, "-", ":", "."};
+    std::string text = DateTime(value, kIso, -1);
+    if (text.empty()) return text;
+    text[text.find(' ')] = 'T';
+    return text + "Z";
+}
+
+std::string TextNumber(double value, const RegionalFormat& regional) {
+    if (!std::isfinite(value)) return value > 0 ? "inf" : value < 0 ? "-inf" : "nan";
+    char buffer[400];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                   kTextDecimals)
+                         .ptr;
+    std::string text(buffer, end);
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.')
+            text.pop_back();
+        else
+            text.replace(point, 1, regional.decimalSeparator);
+    }
+    if (text == "-0") text = "0";
+    return text;
+}
 
 void AppendJsonString(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789abcdef";

@@ -34,6 +34,13 @@ std::string VerdictText(const Verdict& verdict, const RegionalFormat& regional);
 // line end; empty when every field could be read.
 std::string UnreadableWarning(const LogStatistics& statistics);
 
+// A date-time value in ISO 8601 UTC, as the receivers report in UTC, the
+// milliseconds without trailing zeros ("2023-07-05T12:30:10.25Z"); empty for 0.
+std::string IsoDateTime(double value);
+
+// Up to six decimals, trailing zeros dropped, with the regional decimal separator.
+std::string TextNumber(double value, const RegionalFormat& regional);
+
 // A JSON string of any bytes: controls escaped, invalid UTF-8 as U+FFFD.
 void AppendJsonString(std::string& out, std::string_view bytes);
 

@@ -30,6 +30,7 @@ namespace tarnimex {
 namespace {
 
 void (*interruptHandler)() = nullptr;
+void (*stopHandler)() = nullptr;
 
 int ColumnsFromEnvironment() {
     const char* columns = std::getenv("COLUMNS");
@@ -55,7 +56,22 @@ BOOL WINAPI OnConsoleEnd(DWORD event) {
     return FALSE;  // the next handler, or the system, ends the program
 }
 
+BOOL WINAPI OnConsoleStop(DWORD event) {
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
+        return FALSE;
+    stopHandler();
+    // Returning would end the program at once: the main thread finishes its
+    // files meanwhile, and the system ends it when its time is up.
+    Sleep(INFINITE);
+    return TRUE;
+}
+
 }  // namespace
+
+void CatchTermination(void (*onStop)()) {
+    stopHandler = onStop;
+    SetConsoleCtrlHandler(OnConsoleStop, TRUE);
+}
 
 std::vector<std::string> CommandLineArguments(int, char**) {
     std::vector<std::string> args;
@@ -110,6 +126,10 @@ extern "C" void OnSignal(int) {
     interruptHandler();
 }
 
+extern "C" void OnStop(int) {
+    stopHandler();
+}
+
 extern "C" void OnTermination(int signal) {
     RemoveTemporaryFiles();
     // Blocked until this handler returns, then deadly.
@@ -130,6 +150,18 @@ void RemoveTemporaryFilesOnTermination() {
         struct sigaction action {};
         if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
         action.sa_handler = OnTermination;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void CatchTermination(void (*onStop)()) {
+    stopHandler = onStop;
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+        action.sa_handler = OnStop;
         sigemptyset(&action.sa_mask);
         action.sa_flags = 0;
         sigaction(signal, &action, nullptr);

@@ -25,6 +25,14 @@ void CatchInterrupt(void (*onInterrupt)());
 // takes Ctrl-C over.
 void RemoveTemporaryFilesOnTermination();
 
+// SIGTERM and SIGHUP (on Windows: the console closed, a log-off, a
+// shut-down) call onStop, from a signal handler or the console's own thread,
+// instead of ending the program, for a program that must finish its files
+// first. A signal the program was started to ignore (nohup) stays ignored. On
+// Windows the system ends the program a few seconds after the console event
+// whatever it does; until then the handler waits.
+void CatchTermination(void (*onStop)());
+
 // Whether standard output is a console that takes "\r" and the "erase to the
 // end of line" sequence; on Windows this turns the console's VT mode on, and
 // makes it show UTF-8.

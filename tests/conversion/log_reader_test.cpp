@@ -46,13 +46,33 @@ Read ReadAll(const std::string& bytes, LogReader::Mode mode, std::size_t piece =
     return result;
 }
 
-// Both modes, whole blocks and short reads of several sizes, give the same lines.
+// A live stream: the bytes come in pieces, each read as far as it goes.
+std::vector<std::string> ReadLive(const std::string& bytes, std::size_t piece) {
+    LogReader reader;
+    auto owned = std::make_unique<LiveSource>();
+    LiveSource& stream = *owned;
+    reader.Open(std::move(owned), 0);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0;; at += piece) {
+        if (at < bytes.size())
+            stream.Append(std::string_view(bytes).substr(at, piece));
+        else
+            stream.End();
+        for (std::string_view line; !(line = reader.ReadLogLine()).empty();)
+            lines.emplace_back(line);
+        if (reader.EndOfLog()) return lines;
+    }
+}
+
+// Both modes, whole blocks, short reads of several sizes and a live stream
+// give the same lines.
 std::vector<std::string> Lines(const std::string& bytes) {
     const Read reference = ReadAll(bytes, LogReader::Mode::Reference);
     for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{2047}, SIZE_MAX}) {
         EXPECT_EQ(ReadAll(bytes, LogReader::Mode::Fast, piece).lines, reference.lines)
             << "piece " << piece;
     }
+    EXPECT_EQ(ReadLive(bytes, 5), reference.lines);
     EXPECT_EQ(ReadAll(bytes, LogReader::Mode::Fast).bytesRead, reference.bytesRead);
     return reference.lines;
 }

@@ -52,4 +52,15 @@ std::span<const unsigned char> MemorySource::Next(std::size_t maxSize) {
     return {data, n};
 }
 
+std::span<const unsigned char> LiveSource::Next(std::size_t maxSize) {
+    handed_.clear();
+    if (incoming_.size() <= maxSize) {
+        handed_.swap(incoming_);
+    } else {
+        handed_.assign(incoming_, 0, maxSize);
+        incoming_.erase(0, maxSize);
+    }
+    return {reinterpret_cast<const unsigned char*>(handed_.data()), handed_.size()};
+}
+
 }  // namespace tarnimex

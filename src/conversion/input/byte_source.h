@@ -38,6 +38,9 @@ class ByteSource {
     // The file whose bytes these are, as they are (no pipe, nothing
     // decompressed): it can be read again at any offset. nullptr otherwise.
     virtual std::FILE* PlainFile() const { return nullptr; }
+    // After an empty block: whether more bytes may still come (a live stream
+    // that has nothing yet), rather than the end of input.
+    virtual bool MoreToCome() const { return false; }
 };
 
 // Blocks read when asked for.
@@ -66,6 +69,21 @@ class MemorySource : public ByteSource {
     std::string_view bytes_;
     std::size_t maxPiece_;
     std::size_t pos_ = 0;
+};
+
+// The bytes of a live stream, handed in as they arrive: a block holds what came
+// since the last one; an empty block means nothing yet, until the stream ends.
+class LiveSource : public ByteSource {
+  public:
+    void Append(std::string_view bytes) { incoming_.append(bytes); }
+    void End() { ended_ = true; }
+    std::span<const unsigned char> Next(std::size_t maxSize) override;
+    bool MoreToCome() const override { return !ended_; }
+
+  private:
+    std::string incoming_;
+    std::string handed_;  // the block handed out last
+    bool ended_ = false;
 };
 
 }  // namespace tarnimex

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "conversion/abort_request.h"
 #include "conversion/input/compressed_source.h"
@@ -92,6 +93,7 @@ bool LogReader::OpenLogFile(const std::string& fileName, std::string* reason) {
 void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     source_ = std::move(source);
     endOfLog_ = false;
+    lineHeld_ = false;
     logFileSize_ = size;
     bytesRead_ = 0;
     inputConsumed_ = source_->InputBytesConsumed();
@@ -381,7 +383,7 @@ std::int32_t LogReader::CheckInBulk(bool& checksOut) {
 
 std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLines) {
     if (mode_ != Mode::Fast || frameKind_ != FrameKind::Text || OpensFrameBeforeText(prevByte_) ||
-        maxLines == 0) {
+        lineHeld_ || maxLines == 0) {
         return 0;
     }
     const LinesPassed passed = kernel_->passLines(
@@ -395,12 +397,16 @@ std::size_t LogReader::SkipLinesWithout(std::string_view key, std::size_t maxLin
 }
 
 std::string_view LogReader::ReadLogLine() {
-    ClearLine();
+    if (!std::exchange(lineHeld_, false)) ClearLine();
     if (endOfLog_) return {};
     longLineMark_ = Position() + longLineBytes_;
     const bool fast = mode_ == Mode::Fast;
     for (;;) {
         if (bufferPos_ >= bufferCount_ && !Refill()) {
+            if (source_ && source_->MoreToCome()) {
+                lineHeld_ = true;  // Refill put the line's bytes aside
+                return {};
+            }
             ClearLine();
             endOfLog_ = true;
             return {};

@@ -75,7 +75,10 @@ class LogReader {
     void Close();
 
     // The next line: never empty, without its CR or LF. At the end of input an
-    // empty view, with EndOfLog set. The view lives until the next call.
+    // empty view, with EndOfLog set; from a live stream (ByteSource::MoreToCome)
+    // that has nothing yet, an empty view without it: the line so far is kept
+    // for the next call, once more bytes have come. The view lives until the
+    // next call.
     // Throws IoError when the file cannot be read, DamagedLog when its
     // compressed data do not decode. An abort (AbortRequested) ends the input
     // at the next block, whatever the log holds; the caller, which tests the
@@ -156,6 +159,7 @@ class LogReader {
     std::uint8_t fletcherB_ = 0;
     bool checksumError_ = false;
     bool endOfLog_ = true;
+    bool lineHeld_ = false;  // the line so far waits for a live stream's next bytes
     bool stopsOnAbort_ = true;
     std::int64_t bytesRead_ = 0;  // reference mode only; fast mode derives it
     std::int64_t logFileSize_ = 0;
