@@ -259,7 +259,7 @@ FrameCounts ReadReportsInChunks(ChunkedLog& chunks, std::int64_t size, const Con
 // Writes the CSV all or nothing: false when Ctrl-C came during the write, and
 // the earlier CSV stays. Throws IoError when it cannot be written.
 bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regional,
-              const TextEncoding& encoding, ConversionState& state) {
+              const TextEncoding& encoding, ConversionState& state, int threads) {
     const std::string summary = "," + std::to_string(state.RowCount()) + "," +
                                 FormatGeneralNumber(state.MaxDelay, kFieldDecimal) + "," +
                                 FormatGeneralNumber(state.MinDelay, kFieldDecimal);
@@ -269,9 +269,9 @@ bool WriteCsv(const std::unique_ptr<CsvOutput>& file, const RegionalFormat& regi
     csvFormat.dateSeparator = EncodeText(regional.dateSeparator, encoding);
     csvFormat.timeSeparator = EncodeText(regional.timeSeparator, encoding);
     TimeStampWriter times(csvFormat, state.SecondDecimals);
-    const bool written =
-        state.OutputLines.WriteAll("RMC time,UTC time,Time error,Count,Max,Min", summary, times,
-                                   [&](std::string_view bytes) { return file->Write(bytes); });
+    const bool written = state.OutputLines.WriteAll(
+        "RMC time,UTC time,Time error,Count,Max,Min", summary, times,
+        [&](std::string_view bytes) { return file->Write(bytes); }, threads);
     if (!written) file->Fail();
     if (AbortRequested) return false;
     file->Commit();
@@ -410,7 +410,7 @@ LogResult Converter::ConvertLog(const std::string& name, const std::string& csvN
     if (AbortRequested) return {LogOutcome::Aborted, lastStatistics_};
     host_.status.SetStatus(kOutputStatus);
     if (!WriteCsv(files_ ? files_->OpenCsv(csvName) : OpenCsvOutput(csvName), regional_, encoding_,
-                  state)) {
+                  state, plan_.threads)) {
         return {LogOutcome::Aborted, lastStatistics_};
     }
     lastCsv_ = csvName;

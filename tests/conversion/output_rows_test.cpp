@@ -35,15 +35,17 @@ std::string Expected(const std::vector<Row>& rows, const std::string& summary, i
 }
 
 std::string WriteAll(const OutputRows& rows, const std::string& summary, int decimals,
-                     std::size_t* pieces = nullptr) {
+                     std::size_t* pieces = nullptr, int threads = 1) {
     std::string csv;
     TimeStampWriter times(kYmd, decimals);
-    EXPECT_TRUE(
-        rows.WriteAll("RMC time,UTC time,Time error", summary, times, [&](std::string_view bytes) {
+    EXPECT_TRUE(rows.WriteAll(
+        "RMC time,UTC time,Time error", summary, times,
+        [&](std::string_view bytes) {
             csv += bytes;
             if (pieces != nullptr) ++*pieces;
             return true;
-        }));
+        },
+        threads));
     return csv;
 }
 
@@ -113,18 +115,24 @@ TEST(OutputRows, RowsAcrossChunksAndTakenBack) {
             kept.push_back(row);
         }
     }
-    std::size_t pieces = 0;
-    EXPECT_EQ(WriteAll(rows, ",n", 3, &pieces), Expected(kept, ",n", 3));
-    EXPECT_GT(pieces, 1u) << "the text goes out in pieces, not as one copy";
+    // Made on one thread, and on several, written in order.
+    for (const int threads : {1, 3}) {
+        std::size_t pieces = 0;
+        EXPECT_EQ(WriteAll(rows, ",n", 3, &pieces, threads), Expected(kept, ",n", 3)) << threads;
+        EXPECT_GT(pieces, 1u) << "the text goes out in pieces, not as one copy";
+    }
 }
 
 TEST(OutputRows, AFailedWriteIsReported) {
     OutputRows rows;
     for (int i = 0; i < 100000; ++i) rows.Add(45112.0, 0.1, "0.1", "");
     TimeStampWriter times(kYmd, -1);
-    int calls = 0;
-    EXPECT_FALSE(rows.WriteAll("h", ",1", times, [&](std::string_view) { return ++calls < 2; }));
-    EXPECT_EQ(calls, 2) << "nothing is written after the failure";
+    for (const int threads : {1, 3}) {
+        int calls = 0;
+        EXPECT_FALSE(rows.WriteAll(
+            "h", ",1", times, [&](std::string_view) { return ++calls < 3; }, threads));
+        EXPECT_EQ(calls, 3) << "nothing is written after the failure, threads " << threads;
+    }
 }
 
 }  // namespace

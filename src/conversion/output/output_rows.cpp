@@ -2,8 +2,12 @@
 #include "conversion/output/output_rows.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace tarnimex {
 
@@ -13,7 +17,8 @@ namespace {
 // text and of the mark, then their bytes. A length below 255 takes one byte;
 // 255 announces four more.
 constexpr std::size_t kMaxLengthBytes = 5;
-constexpr std::size_t kStagingSize = 256 * 1024;
+// Pieces made ahead of the one being written, per thread that makes them.
+constexpr std::size_t kPiecesAhead = 2;
 
 char* PutLength(char* p, std::size_t length) {
     if (length < 255) {
@@ -68,6 +73,8 @@ void OutputRows::Add(double time, double delay, std::string_view delayText, std:
     p += delayText.size();
     if (!mark.empty()) std::memcpy(p, mark.data(), mark.size());
     p += mark.size();
+    if (chunk.records % kPieceRecords == 0) chunk.pieces.push_back(chunk.size);
+    ++chunk.records;
     lastStart_ = chunk.size;
     chunk.size = static_cast<std::size_t>(p - chunk.data.get());
     ++count_;
@@ -75,72 +82,199 @@ void OutputRows::Add(double time, double delay, std::string_view delayText, std:
 
 void OutputRows::RemoveLast() {
     if (count_ == 0) return;
-    chunks_.back().size = lastStart_;
+    Chunk& chunk = chunks_.back();
+    chunk.size = lastStart_;
+    if (--chunk.records % kPieceRecords == 0) chunk.pieces.pop_back();
     --count_;
 }
 
-bool OutputRows::WriteAll(std::string_view header, std::string_view summary, TimeStampWriter& times,
-                          const std::function<bool(std::string_view)>& write) const {
-    if (count_ == 0) return true;
-    // The two times of a row always fit, however long the regional separators.
+namespace {
+
+// The text of a piece, in memory that is used again for later pieces.
+class Text {
+  public:
+    void Clear() { size_ = 0; }
+    // Room for n more bytes at the end.
+    char* Room(std::size_t n) {
+        if (capacity_ - size_ < n) {
+            const std::size_t capacity = std::max(size_ + n, 2 * capacity_);
+            std::unique_ptr<char[]> bigger(new char[capacity]);
+            if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+            capacity_ = capacity;
+        }
+        return data_.get() + size_;
+    }
+    void EndAt(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    std::string_view View() const { return {data_.get(), size_}; }
+
+  private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+char* Put(char* out, std::string_view bytes) {
+    if (!bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+    return out + bytes.size();
+}
+
+// The rows of the records from p to end, the summary behind the first of them
+// when it is given.
+void MakeRows(const char* p, const char* end, std::string_view summary, TimeStampWriter& times,
+              Text& text) {
+    text.Clear();
     const std::size_t timesLength = 2 * times.MaxLength() + 2;
-    const std::size_t capacity = std::max(kStagingSize, timesLength);
-    const std::unique_ptr<char[]> staging(new char[capacity]);
-    std::size_t used = 0;
-    bool ok = true;
-    // Makes room for n bytes; false once a write has failed.
-    auto room = [&](std::size_t n) {
-        if (ok && capacity - used < n) {
-            ok = used == 0 || write({staging.get(), used});
-            used = 0;
+    while (p < end) {
+        double time = 0;
+        double delay = 0;
+        std::memcpy(&time, p, sizeof time);
+        std::memcpy(&delay, p + sizeof time, sizeof delay);
+        std::size_t delayLength = 0;
+        std::size_t markLength = 0;
+        p = GetLength(GetLength(p + 2 * sizeof(double), delayLength), markLength);
+        const std::string_view delayText(p, delayLength);
+        const std::string_view mark(p + delayLength, markLength);
+        p += delayLength + markLength;
+        char* out = text.Room(timesLength + delayLength + 1 + markLength + summary.size() + 2);
+        out = times.Write(out, time);
+        *out++ = ',';
+        out = times.Write(out, time - delay / 86400.0);
+        *out++ = ',';
+        out = Put(out, delayText);
+        if (!mark.empty()) {
+            *out++ = ',';
+            out = Put(out, mark);
         }
-        return ok;
+        out = Put(out, summary);
+        summary = {};
+        *out++ = '\r';
+        *out++ = '\n';
+        text.EndAt(out);
+    }
+}
+
+}  // namespace
+
+bool OutputRows::WriteAll(std::string_view header, std::string_view summary,
+                          const TimeStampWriter& times,
+                          const std::function<bool(std::string_view)>& write, int threads) const {
+    if (count_ == 0) return true;
+    struct Piece {
+        const char* begin;
+        const char* end;
     };
-    auto put = [&](std::string_view bytes) {
-        if (!room(bytes.size())) return;
-        if (bytes.size() > capacity) {
-            ok = write(bytes);
-        } else {
-            std::memcpy(staging.get() + used, bytes.data(), bytes.size());
-            used += bytes.size();
-        }
-    };
-    put(header);
-    put("\r\n");
-    bool first = true;
+    std::vector<Piece> pieces;
     for (const Chunk& chunk : chunks_) {
-        const char* p = chunk.data.get();
-        const char* const end = p + chunk.size;
-        while (p < end && ok) {
-            double time = 0;
-            double delay = 0;
-            std::memcpy(&time, p, sizeof time);
-            std::memcpy(&delay, p + sizeof time, sizeof delay);
-            std::size_t delayLength = 0;
-            std::size_t markLength = 0;
-            p = GetLength(GetLength(p + 2 * sizeof(double), delayLength), markLength);
-            const std::string_view delayText(p, delayLength);
-            const std::string_view mark(p + delayLength, markLength);
-            p += delayLength + markLength;
-            if (!room(timesLength)) break;
-            char* out = times.Write(staging.get() + used, time);
-            *out++ = ',';
-            out = times.Write(out, time - delay / 86400.0);
-            *out++ = ',';
-            used = static_cast<std::size_t>(out - staging.get());
-            put(delayText);
-            if (!mark.empty()) {
-                put(",");
-                put(mark);
-            }
-            if (first) {
-                put(summary);
-                first = false;
-            }
-            put("\r\n");
+        const char* data = chunk.data.get();
+        for (std::size_t i = 0; i < chunk.pieces.size(); ++i) {
+            const std::size_t end = i + 1 < chunk.pieces.size() ? chunk.pieces[i + 1] : chunk.size;
+            pieces.push_back({data + chunk.pieces[i], data + end});
         }
     }
-    return room(capacity);
+    Text headerLine;
+    headerLine.EndAt(Put(Put(headerLine.Room(header.size() + 2), header), "\r\n"));
+    if (!write(headerLine.View())) return false;
+
+    const auto makers = static_cast<std::size_t>(std::clamp(threads, 1, 64)) - 1;
+    if (makers == 0 || pieces.size() < 2) {
+        TimeStampWriter writer = times;
+        Text text;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            MakeRows(pieces[k].begin, pieces[k].end, k == 0 ? summary : "", writer, text);
+            if (!write(text.View())) return false;
+        }
+        return true;
+    }
+
+    // Other threads make pieces ahead, each into the slot of its number; the
+    // caller makes the piece it is to write when no thread has, and writes in
+    // order. A slot is free again once its piece is written.
+    const std::size_t slots = kPiecesAhead * makers + 1;
+    std::vector<Text> texts(slots);
+    std::vector<std::size_t> made(slots, static_cast<std::size_t>(-1));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;     // the next piece to make
+    std::size_t written = 0;  // pieces written
+    bool stop = false;
+    std::exception_ptr error;
+    auto make = [&] {
+        TimeStampWriter writer = times;
+        for (;;) {
+            std::size_t k;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(
+                    lock, [&] { return stop || next >= pieces.size() || next < written + slots; });
+                if (stop || next >= pieces.size()) return;
+                k = next++;
+            }
+            try {
+                MakeRows(pieces[k].begin, pieces[k].end, k == 0 ? summary : "", writer,
+                         texts[k % slots]);
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!error) error = std::current_exception();
+                stop = true;
+            }
+            {
+                const std::lock_guard lock(mutex);
+                made[k % slots] = k;
+            }
+            changed.notify_all();
+        }
+    };
+    bool ok = true;
+    {
+        std::vector<std::jthread> makerThreads;
+        try {
+            for (std::size_t i = 0; i < std::min(makers, pieces.size()); ++i)
+                makerThreads.emplace_back(make);
+        } catch (const std::system_error&) {
+            // Fewer threads, or none: the caller makes what is left.
+        }
+        try {
+            TimeStampWriter writer = times;
+            for (std::size_t k = 0; k < pieces.size() && ok; ++k) {
+                bool mine = false;
+                {
+                    std::unique_lock lock(mutex);
+                    if (next == k) {
+                        next = k + 1;
+                        mine = true;
+                    } else {
+                        changed.wait(lock, [&] { return made[k % slots] == k || stop; });
+                        if (stop) break;
+                    }
+                }
+                if (mine)
+                    MakeRows(pieces[k].begin, pieces[k].end, k == 0 ? summary : "", writer,
+                             texts[k % slots]);
+                ok = write(texts[k % slots].View());
+                {
+                    const std::lock_guard lock(mutex);
+                    written = k + 1;
+                    if (!ok) stop = true;
+                }
+                changed.notify_all();
+            }
+        } catch (...) {
+            // The threads stop before the error goes on.
+            {
+                const std::lock_guard lock(mutex);
+                stop = true;
+            }
+            changed.notify_all();
+            throw;
+        }
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+    }
+    if (error) std::rethrow_exception(error);
+    return ok;
 }
 
 }  // namespace tarnimex

@@ -4,7 +4,9 @@
 // text: less than half the memory, and the text is made once, into a small
 // buffer that goes straight to the file. Records live in large chunks that are
 // never moved; only the last row can be taken back, and the summary goes
-// behind the first row when the file is written.
+// behind the first row when the file is written. Every 4096th record's place
+// is noted, so that the text of a long CSV is made in pieces on several
+// threads and written in order.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +32,11 @@ class OutputRows {
     std::int64_t Count() const { return count_; }
 
     // The header line, then every row with CR LF and the summary appended to the
-    // first, through write. Returns false when write does.
-    bool WriteAll(std::string_view header, std::string_view summary, TimeStampWriter& times,
-                  const std::function<bool(std::string_view)>& write) const;
+    // first, through write, on the calling thread. The rows' text is made on
+    // up to `threads` threads, one of them the caller's. Returns false when
+    // write does, and then writes no more.
+    bool WriteAll(std::string_view header, std::string_view summary, const TimeStampWriter& times,
+                  const std::function<bool(std::string_view)>& write, int threads = 1) const;
 
   private:
     struct Free {
@@ -43,7 +47,10 @@ class OutputRows {
         std::unique_ptr<char[], Free> data;
         std::size_t size = 0;
         std::size_t capacity = 0;
+        std::size_t records = 0;
+        std::vector<std::size_t> pieces;  // where every kPieceRecords-th record starts
     };
+    static constexpr std::size_t kPieceRecords = 4096;
     std::vector<Chunk> chunks_;
     std::size_t lastStart_ = 0;  // offset of the last record in the last chunk
     std::int64_t count_ = 0;
