@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -540,9 +541,11 @@ class FastAndReference : public ConversionRun {
         return outcome;
     }
     // Chunks of chunkBytes; every line end noted near the seams and
-    // seamLines past them, the fewest that can join them.
-    static ChunkPlan Chunks(std::int64_t chunkBytes, std::int64_t seamLines = 16) {
-        return {2, chunkBytes, 0, seamLines, seamLines * 64};
+    // seamLines past them, the fewest that can join them, but no more than
+    // overrunBytes past a chunk's end.
+    static ChunkPlan Chunks(std::int64_t chunkBytes, std::int64_t seamLines = 16,
+                            std::int64_t overrunBytes = 1 << 20) {
+        return {2, chunkBytes, 0, seamLines, seamLines * 64, overrunBytes};
     }
     void ExpectOutcome(const Outcome& a, const Outcome& b) {
         EXPECT_EQ(a.statuses, b.statuses);
@@ -557,8 +560,12 @@ class FastAndReference : public ConversionRun {
         ExpectOutcome(Run(log, LogReader::Mode::Fast, {.threads = 1}), reference);
         const auto chunkBytes =
             static_cast<std::int64_t>(fs::file_size(log) / 7 + seams_() % 4096 + 1);
-        SCOPED_TRACE("in chunks of " + std::to_string(chunkBytes));
-        ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunkBytes, 1 + seams_() % 16)),
+        const std::int64_t seamLines = 1 + seams_() % 16;
+        // Half the time readers stop short of the seam window: read again.
+        const std::int64_t overrun = seams_() % 2 == 0 ? 1 << 20 : 1 + seams_() % 2048;
+        SCOPED_TRACE("in chunks of " + std::to_string(chunkBytes) + ", overrun " +
+                     std::to_string(overrun));
+        ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunkBytes, seamLines, overrun)),
                       reference);
         return reference.csv;
     }
@@ -618,6 +625,8 @@ TEST_F(FastAndReference, ChunksJoinAtEverySeam) {
     for (std::int64_t chunk = 1; chunk < static_cast<std::int64_t>(bytes.size()); ++chunk) {
         SCOPED_TRACE("in chunks of " + std::to_string(chunk));
         ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunk, 1)), reference);
+        // Readers that stop just past their chunk's end: every seam is read again.
+        ExpectOutcome(Run(log, LogReader::Mode::Fast, Chunks(chunk, 1, 1)), reference);
         if (HasFailure()) break;
     }
 }
@@ -639,6 +648,42 @@ TEST_F(FastAndReference, ReadersAsTheChunksAndTheSystemAllow) {
         return Run(log, LogReader::Mode::Fast, plan).csv;
     });
     EXPECT_EQ(refused, Run(log, LogReader::Mode::Reference, {.threads = 1}).csv);
+}
+
+TEST_F(FastAndReference, LongLinesAreReadAboutOnce) {
+    // Lines of 512 KiB in chunks of 128 KiB: readers that read on until they
+    // have seen 16 lines would read the log 64 times over.
+    std::string bytes;
+    for (int second = 0; second < 12; ++second)
+        bytes += std::string(512 << 10, 'x') + Report(second, "0.5");
+    struct CountedMemory : SeekableMemory {
+        using SeekableMemory::SeekableMemory;
+        std::unique_ptr<ByteSource> From(std::int64_t offset,
+                                         std::span<unsigned char> block) const override {
+            struct Counted : ByteSource {
+                std::unique_ptr<ByteSource> source;
+                std::atomic<std::int64_t>& taken;
+                Counted(std::unique_ptr<ByteSource> s, std::atomic<std::int64_t>& t)
+                    : source(std::move(s)), taken(t) {}
+                std::span<const unsigned char> Next(std::size_t maxSize) override {
+                    const auto next = source->Next(maxSize);
+                    taken += static_cast<std::int64_t>(next.size());
+                    return next;
+                }
+            };
+            return std::make_unique<Counted>(SeekableMemory::From(offset, block), taken);
+        }
+        mutable std::atomic<std::int64_t> taken{0};
+    } log(bytes);
+    const ReportFinder finder("$GPTXT", "RMC delay", kYmd);
+    ChunkedLog chunks(log, finder, Chunks(128 << 10, 16, 64 << 10),
+                      ChunkedLog::EvenSeams(static_cast<std::int64_t>(bytes.size()), 128 << 10));
+    std::size_t reports = 0;
+    ChunkedLog::Stretch stretch;
+    while (chunks.Next(stretch)) reports += stretch.reports.size();
+    EXPECT_EQ(reports, 12u);
+    EXPECT_EQ(stretch.lines, 12);
+    EXPECT_LE(log.taken, 3 * static_cast<std::int64_t>(bytes.size()));
 }
 
 TEST_F(FastAndReference, GeneratorLogs) {

@@ -27,14 +27,38 @@ LinePoint PointOf(const LogReader& reader, std::int64_t lines, std::size_t repor
 // need no more.
 constexpr std::size_t kRereadBlock = 16 << 10;
 
+// The source's first bytes, up to a limit: the rest reads as the end.
+class LimitedSource : public ByteSource {
+  public:
+    LimitedSource(std::unique_ptr<ByteSource> source, std::int64_t limit)
+        : source_(std::move(source)), left_(limit) {}
+    std::span<const unsigned char> Next(std::size_t maxSize) override {
+        const std::span<const unsigned char> block =
+            source_->Next(static_cast<std::size_t>(std::min<std::int64_t>(
+                static_cast<std::int64_t>(maxSize), std::max<std::int64_t>(left_, 0))));
+        left_ -= static_cast<std::int64_t>(block.size());
+        return block;
+    }
+
+  private:
+    std::unique_ptr<ByteSource> source_;
+    std::int64_t left_;
+};
+
 // Reads the chunk from start to end, and on past end until the seam window is
 // noted, into read (whose storage is used again). A known previous byte means
-// the start is a trusted line end. The file's bytes go through block. Inlined
-// whole, like the one-reader loop.
-[[gnu::flatten]] void ReadChunk(ChunkRead& read, const SeekableLog& log, ReportFinder finder,
-                                const ChunkPlan& plan, std::int64_t start, std::int64_t end,
-                                std::optional<unsigned char> prevByte,
-                                std::span<unsigned char> block, const std::atomic<bool>& stop) {
+// the start is a trusted line end: such a reader goes past the overrun's limit
+// to the next line end, so that a chunk read again always ends further on;
+// others stop at the limit, in a line if need be (which is then not noted). With
+// meet, the points of the chunk's own reader, it stops at the first line end
+// among them. The file's bytes go through block, its lines through reader
+// (used again: a long line's storage costs a page fault per page when fresh).
+// Inlined whole, like the one-reader loop.
+[[gnu::flatten]] void ReadChunk(ChunkRead& read, LogReader& reader, const SeekableLog& log,
+                                ReportFinder finder, const ChunkPlan& plan, std::int64_t start,
+                                std::int64_t end, std::optional<unsigned char> prevByte,
+                                std::span<unsigned char> block, const std::atomic<bool>& stop,
+                                const std::vector<LinePoint>* meet = nullptr) {
     read.points.clear();
     read.reports.clear();
     read.texts.clear();
@@ -42,6 +66,7 @@ constexpr std::size_t kRereadBlock = 16 << 10;
     // that fault page by page.
     read.reports.reserve((kLargeBlockBytes + sizeof(FoundReport) - 1) / sizeof(FoundReport));
     read.reachedEnd = read.cut = false;
+    read.met.reset();
     read.error = nullptr;
     std::unique_ptr<ByteSource> source =
         log.From(prevByte || start == 0 ? start : start - 1, block);
@@ -51,13 +76,18 @@ constexpr std::size_t kRereadBlock = 16 << 10;
         const auto first = source->Next(1);
         if (!first.empty()) before = first[0];
     }
-    LogReader reader(LogReader::Mode::Fast);
+    const bool ends = end != kNoEnd;
+    const bool trusted = prevByte.has_value();
+    const std::int64_t limit = ends && !trusted ? end + plan.overrunBytes : kNoEnd;
+    if (limit != kNoEnd) source = std::make_unique<LimitedSource>(std::move(source), limit - start);
     reader.OpenAt(std::move(source), log.Size(), start, before);
     read.points.push_back(PointOf(reader, 0, 0));
 
-    const bool ends = end != kNoEnd;
     std::int64_t lines = 0;
     std::int64_t linesPastEnd = 0;
+    // Every line end is noted while one may still be among meet's.
+    std::size_t meetAt = 0;
+    bool meeting = meet != nullptr && !meet->empty();
     for (;;) {
         if (stop.load(std::memory_order_relaxed) ||
             AbortRequested.load(std::memory_order_relaxed)) {
@@ -65,9 +95,12 @@ constexpr std::size_t kRereadBlock = 16 << 10;
             break;
         }
         const std::int64_t at = reader.Position();
-        if (ends && at >= end && linesPastEnd >= plan.seamLines && at - end >= plan.seamBytes)
+        if (ends && at >= end &&
+            ((linesPastEnd >= plan.seamLines && at - end >= plan.seamBytes) ||
+             (at - end >= plan.overrunBytes && linesPastEnd > 0))) {
             break;
-        const bool nearEnd = at - start < plan.seamBytes || lines < plan.seamLines ||
+        }
+        const bool nearEnd = meeting || at - start < plan.seamBytes || lines < plan.seamLines ||
                              (ends && end - at <= plan.seamBytes);
         const auto most = static_cast<std::size_t>(nearEnd ? 1 : kPointLines - lines % kPointLines);
         auto passed =
@@ -77,7 +110,7 @@ constexpr std::size_t kRereadBlock = 16 << 10;
             if (reader.EndOfLog()) {
                 // An abort ends a reader's input too, which is no end of the log.
                 read.cut = AbortRequested.load(std::memory_order_relaxed);
-                read.reachedEnd = !read.cut;
+                read.reachedEnd = !read.cut && reader.Position() < limit;
                 break;
             }
             passed = 1;
@@ -92,8 +125,19 @@ constexpr std::size_t kRereadBlock = 16 << 10;
         if (ends && reader.Position() > end) linesPastEnd += passed;
         if (nearEnd || lines % kPointLines == 0)
             read.points.push_back(PointOf(reader, lines, read.reports.size()));
+        if (meeting) {
+            const std::int64_t position = reader.Position();
+            while (meetAt < meet->size() && (*meet)[meetAt].position < position) ++meetAt;
+            if (meetAt == meet->size()) {
+                meeting = false;
+            } else if ((*meet)[meetAt].position == position) {
+                read.met = meetAt;
+                break;
+            }
+        }
     }
     read.end = PointOf(reader, lines, read.reports.size());
+    reader.Close();
 }
 
 // The first line end both readers share, the first at or after from in a:
@@ -163,6 +207,7 @@ std::int64_t ChunkedLog::EndOf(std::size_t chunk) const {
 
 void ChunkedLog::Work() {
     std::vector<unsigned char> block(LogReader::kFastBlockSize);
+    LogReader reader(LogReader::Mode::Fast);
     for (;;) {
         std::size_t chunk;
         std::unique_ptr<ChunkRead> read;
@@ -176,7 +221,7 @@ void ChunkedLog::Work() {
             read = Spare();
         }
         try {
-            ReadChunk(*read, log_, finder_, plan_, starts_[chunk], EndOf(chunk),
+            ReadChunk(*read, reader, log_, finder_, plan_, starts_[chunk], EndOf(chunk),
                       chunk == 0 ? std::optional<unsigned char>(0) : std::nullopt, block, stop_);
         } catch (...) {
             read->error = std::current_exception();
@@ -202,6 +247,14 @@ void ChunkedLog::Recycle(std::unique_ptr<ChunkRead> read) {
     spare_.push_back(std::move(read));
 }
 
+void ChunkedLog::Advance() {
+    {
+        std::lock_guard lock(mutex_);
+        needed_ = ++chunk_;
+    }
+    changed_.notify_all();
+}
+
 std::unique_ptr<ChunkRead> ChunkedLog::Take(std::size_t chunk) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return results_[chunk] != nullptr; });
@@ -216,9 +269,25 @@ bool ChunkedLog::Next(Stretch& stretch) {
                 std::lock_guard lock(mutex_);
                 current_ = Spare();
             }
-            ReadChunk(*current_, log_, finder_, plan_, rereadFrom_->position, EndOf(chunk_),
-                      rereadFrom_->prevByte, {}, stop_);
+            // Where the chunk's own reader completed no line past the point to
+            // read from, its lines are longer than a chunk: the rest of the log
+            // is read here, as by one reader, rather than each line twice.
+            const bool alone =
+                rereadMeets_ && (rereadMeets_->points.size() == 1 ||
+                                 rereadMeets_->points.back().position <= rereadFrom_->position);
+            if (alone) {
+                Recycle(std::move(rereadMeets_));
+                {
+                    std::lock_guard lock(mutex_);
+                    stopping_ = true;
+                }
+                changed_.notify_all();
+            }
+            ReadChunk(*current_, rereader_, log_, finder_, plan_, rereadFrom_->position,
+                      alone ? kNoEnd : EndOf(chunk_), rereadFrom_->prevByte, {}, stop_,
+                      rereadMeets_ ? &rereadMeets_->points : nullptr);
             rereadFrom_.reset();
+            if (!current_->met) Recycle(std::move(rereadMeets_));
         } else {
             current_ = Take(chunk_);
         }
@@ -232,26 +301,38 @@ bool ChunkedLog::Next(Stretch& stretch) {
     std::unique_ptr<ChunkRead> next;
     if (current_->reachedEnd) {
         finished_ = true;
+    } else if (current_->met) {
+        // Read again up to a line end of the chunk's own reader: it goes on from there.
+        next = std::move(rereadMeets_);
+        from_ = *current_->met;
     } else {
-        next = Take(chunk_ + 1);
-        if (next->cut) return false;
-        const auto seam = next->error ? std::nullopt : Seam(current_->points, from_, next->points);
+        std::optional<std::pair<std::size_t, std::size_t>> seam;
+        for (;;) {
+            next = Take(chunk_ + 1);
+            if (next->cut) return false;
+            if (!next->error) seam = Seam(current_->points, from_, next->points);
+            // A chunk that ends before the last line end noted here was read
+            // through (a line longer than it): the seam is with one after it.
+            if (seam || EndOf(chunk_ + 1) > current_->points[to].position) break;
+            Recycle(std::move(next));
+            Advance();
+        }
         if (seam) {
             to = seam->first;
             from_ = seam->second;
         } else {
             // Read the next chunk again from the last line end known to be true
-            // (where an unreadable file throws, if it still is).
+            // (where an unreadable file throws, if it still is), until it meets
+            // its own reader's line ends.
             rereadFrom_ = current_->points[to];
-            Recycle(std::move(next));
+            if (next->error)
+                Recycle(std::move(next));
+            else
+                rereadMeets_ = std::move(next);
             from_ = 0;
         }
         end = current_->points[to];
-        {
-            std::lock_guard lock(mutex_);
-            needed_ = ++chunk_;
-        }
-        changed_.notify_all();
+        Advance();
     }
 
     if (shown_) {

@@ -11,7 +11,9 @@
 // first such offset shared by the reader of chunk k, whose state is trusted,
 // and the reader of chunk k+1 is their seam: lines and reports of chunk k up to
 // it, of chunk k+1 after it. Where they share none (a cut in a long stretch of
-// binary data), chunk k+1 is read again from chunk k's last point.
+// binary data, or lines longer than a reader reads past its end), chunk k+1 is
+// read again from chunk k's last point until it comes to a line end that chunk
+// k+1's reader noted, and from there on chunk k+1's reader is trusted.
 //
 // The stretches come out in the log's order, with exactly the lines, reports
 // and frames one reader gives. What one reader's BytesRead and frame counts
@@ -50,6 +52,10 @@ struct ChunkPlan {
     // at least so many lines and bytes, and reads as far past the chunk's end.
     std::int64_t seamLines = 16;
     std::int64_t seamBytes = 16 << 10;
+    // But never further past its end than this: with lines of several MiB the
+    // lines would cost more than the chunk (the seam is then found by reading
+    // again from the last line end).
+    std::int64_t overrunBytes = 1 << 20;
 
     static int DefaultThreads();
 };
@@ -77,6 +83,9 @@ struct ChunkRead {
     LinePoint end;                  // where the reader stopped
     bool reachedEnd = false;        // it met the end of the log
     bool cut = false;               // stopped early: the run was aborted
+    // Read again up to a line end the next chunk's reader noted, there: its
+    // index among that reader's points.
+    std::optional<std::size_t> met;
     // Long and refilled chunk after chunk: on large pages where there are any.
     std::vector<FoundReport, LargeAllocator<FoundReport>> reports;
     std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> texts;
@@ -122,6 +131,8 @@ class ChunkedLog {
 
   private:
     std::unique_ptr<ChunkRead> Take(std::size_t chunk);
+    // On to the next chunk: the readers may start further ahead.
+    void Advance();
     // Chunk records are used again: fresh memory for each would cost a page
     // fault per page. Spare is called with the mutex held.
     std::unique_ptr<ChunkRead> Spare();
@@ -150,6 +161,8 @@ class ChunkedLog {
     std::unique_ptr<ChunkRead> current_;
     std::size_t from_ = 0;
     std::optional<LinePoint> rereadFrom_;  // read the current chunk again from here
+    LogReader rereader_{LogReader::Mode::Fast};
+    std::unique_ptr<ChunkRead> rereadMeets_;  // the current chunk as its own reader read it
     bool finished_ = false;
 
     // The stretch handed out last: its chunk, its points and the log's lines

@@ -26,6 +26,7 @@
 #include "conversion/input/byte_source.h"
 #include "conversion/input/frame_kinds.h"
 #include "conversion/simd/kernels.h"
+#include "platform/large_memory.h"
 
 namespace tarnimex {
 
@@ -172,8 +173,9 @@ class LogReader {
     std::int64_t longLineBytes_ = kNoLongLines;
     std::int64_t longLineMark_ = kNoLongLines;  // the position at which it is called next
 
-    // The line so far: line_ followed by data_[spanBegin_, spanEnd_).
-    std::string line_;
+    // The line so far: line_ followed by data_[spanBegin_, spanEnd_). A line
+    // of several MiB would otherwise fault on every 4 KiB page as it grows.
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> line_;
     std::size_t spanBegin_ = 0;
     std::size_t spanEnd_ = 0;
 };
