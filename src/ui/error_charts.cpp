@@ -57,6 +57,18 @@ void Attach(QChart* chart, QAbstractSeries* series) {
 
 }  // namespace
 
+QString VerdictColour(const Verdict& verdict) {
+    switch (verdict.outcome) {
+        case Verdict::Outcome::kPass:
+            return "#1a7f37";
+        case Verdict::Outcome::kFail:
+            return "#c62828";
+        case Verdict::Outcome::kNoData:
+            break;
+    }
+    return "#666666";
+}
+
 bool ReadErrorSeries(const QString& path, std::size_t i, ErrorSeries& series, QString& error) {
     CsvRows rows;
     std::string why;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "conversion/statistics/verdict.h"
 #include "ui/chart_thinning.h"
 
 class QChart;
@@ -22,6 +23,9 @@ namespace tarnimex {
 // since 1899-12-30.
 constexpr double kMsPerDay = 86400000.0;
 constexpr double kDaysFrom1899To1970 = 25569;
+
+// The colour a verdict is written in, as the test report writes it.
+QString VerdictColour(const Verdict& verdict);
 
 // One CSV's rows as the charts draw them.
 struct ErrorSeries {
