@@ -57,6 +57,9 @@ ErrorSeriesLines AddErrorSeries(QChart* chart, const ErrorSeries& series);
 // points to fit.
 bool FitTimeChart(QChart* chart, const std::vector<ErrorSeries>& series,
                   const std::vector<double>& levels);
+// About six ticks on round numbers over the error axis's range, which a zoom
+// leaves with a tick interval made for another.
+void SpaceErrorTicks(QChart* chart);
 // Thins every series to the plot area's columns over the time axis's range.
 void DrawTimeChart(QChart* chart, const std::array<QLineSeries*, 2>& alarmLines, double alarmStep,
                    const std::vector<ErrorSeries>& series, std::vector<ErrorSeriesLines>& lines);

@@ -151,7 +151,6 @@ TMonitorWindow::TMonitorWindow(ConversionSettingsSource& settings, RegionalForma
     connect(FollowButton, &QPushButton::clicked, this, &TMonitorWindow::FollowLatest);
     redrawTimer_ = new QTimer(this);
     redrawTimer_->setSingleShot(true);
-    redrawTimer_->setInterval(kRedrawMs);
     connect(redrawTimer_, &QTimer::timeout, this, &TMonitorWindow::Redraw);
     NewChart();
 
@@ -434,7 +433,7 @@ void TMonitorWindow::ShowReport(double time, std::optional<double> delay) {
         s.alarms.erase(s.alarms.begin(), kept);
     }
     DelayLabel->setText(Seconds(*delay));
-    if (following_) ScheduleRedraw();
+    if (following_ && !redrawTimer_->isActive()) redrawTimer_->start(kRedrawMs);
 }
 
 void TMonitorWindow::FollowLatest() {
@@ -444,7 +443,8 @@ void TMonitorWindow::FollowLatest() {
 }
 
 void TMonitorWindow::ScheduleRedraw() {
-    if (!redrawTimer_->isActive()) redrawTimer_->start();
+    // A zoom moves the axis many times in a row; the thinning follows once.
+    redrawTimer_->start(0);
 }
 
 void TMonitorWindow::RangeChanged() {
@@ -470,6 +470,7 @@ void TMonitorWindow::Redraw() {
         FitTimeChart(chart_, {shown}, {alarmStep_});
         settingRange_ = false;
     }
+    SpaceErrorTicks(chart_);
     DrawTimeChart(chart_, alarmLines_, alarmStep_, series_, lines_);
 }
 
