@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -53,9 +54,10 @@ constexpr int kTickMs = 1000;
 constexpr int kPortsMs = 2000;
 // Reports arrive in bursts; the chart follows at most this often.
 constexpr int kRedrawMs = 200;
-// The timing metrics of a long watch take a while: the verdict follows this
-// many ticks apart.
-constexpr int kTicksPerVerdict = 10;
+// The timing metrics of a long watch take a while: the verdict follows at
+// most a tenth of the time, and at least once a minute.
+constexpr int kVerdictShare = 10;
+constexpr int kMostTicksPerVerdict = 60;
 constexpr int kBauds[] = {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 constexpr const char* kSourcePrefixes[] = {"serial:", "tcp:", "file:"};
 
@@ -328,7 +330,7 @@ bool TMonitorWindow::Start() {
     input_ = std::make_unique<LiveInput>(*spec, *session_, [] { return Now(); });
     connect(input_.get(), &LiveInput::ended, this, &TMonitorWindow::Stop, Qt::QueuedConnection);
     AddEvent("Watching " + text);
-    ticks_ = 0;
+    ticksToVerdict_ = 0;
     tick_->start();
     input_->Start();
     ShowFigures();
@@ -360,7 +362,7 @@ void TMonitorWindow::Tick() {
     if (!session_) return;
     session_->Tick(Now());
     ShowFigures();
-    if (++ticks_ % kTicksPerVerdict == 0) ShowVerdict();
+    if (--ticksToVerdict_ <= 0) ShowVerdict();
 }
 
 void TMonitorWindow::ShowFigures() {
@@ -397,8 +399,12 @@ void TMonitorWindow::ShowVerdict() {
         VerdictLabel->setText("<i>No limits file: the chart window chooses one</i>");
         return;
     }
+    QElapsedTimer took;
+    took.start();
     LogStatistics statistics;
     const std::optional<Verdict> verdict = JudgeSession(*session_, limits_, statistics);
+    ticksToVerdict_ = std::min<int>(kMostTicksPerVerdict,
+                                    static_cast<int>(took.elapsed() * kVerdictShare / kTickMs) + 1);
     if (!verdict) return;
     VerdictLabel->setText(
         "<b style=\"color:" + VerdictColour(*verdict) + "\">" +

@@ -130,7 +130,7 @@ class TMonitorWindow : public QWidget, public LiveEvents {
     QTimer* tick_;
     QTimer* portsTimer_;
     QTimer* redrawTimer_;
-    int ticks_ = 0;
+    int ticksToVerdict_ = 0;
 
     QChart* chart_ = nullptr;
     TChartView* view_;
