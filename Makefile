@@ -52,8 +52,9 @@ WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-
                     qt6-base-dev qt6-base-dev-tools imagemagick libmagickcore-6.q16-6-extra \
                     fonts-dejavu-core xz-utils zip
 # What the screenshot scripts drive the window with: a virtual X server, its
-# windows found (xwininfo) and clicked, and the picture taken (import).
-SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick libmagickcore-6.q16-6-extra
+# windows found (xwininfo) and clicked, the picture taken (import), and a
+# receiver replayed through a pseudo-terminal pair (socat).
+SCREENSHOT_PACKAGES := xvfb x11-utils xdotool imagemagick libmagickcore-6.q16-6-extra socat
 
 .PHONY: deps test-deps deb-deps deb test-deb windows-deps screenshot-deps screenshots windows-build test-windows windows windows-qt configure build test-build run test test-normal check asan-build test-asan fuzz-build fuzz fuzz-smoke bench clean
 
@@ -180,11 +181,12 @@ windows: windows-build
 	[ -n "$$qt" ] || { echo "make windows needs the static Qt for MinGW: WINDOWS_QT=prefix, or make windows-qt"; exit 1; }; \
 	./tools/windows-package.sh $(WINDOWS_BUILD) "$$qt" $(WINDOWS_LIBS)
 
-# docs/screenshot.png, docs/chart-verdict.png and docs/windows.png from the
-# real windows, on Linux and under Wine.
+# docs/screenshot.png, docs/chart-verdict.png, docs/monitor.png and
+# docs/windows.png from the real windows, on Linux and under Wine.
 screenshots: screenshot-deps build windows-build
 	./tools/screenshot.sh $(BUILD) docs/screenshot.png
 	./tools/chart-screenshot.sh $(BUILD) docs/chart-verdict.png
+	./tools/monitor-screenshot.sh $(BUILD) docs/monitor.png
 	./tools/windows-screenshot.sh $(WINDOWS_BUILD) docs/windows.png
 
 # Rebuilds the static Qt for MinGW (Base with Network, Svg, Charts, SerialPort)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Chart timings on a converted CSV: opening it (reading, thinning, the first
-// drawing) and redrawing after each of a run of zoom steps, painting included.
+// drawing) and redrawing after each of a run of zoom steps, painting included;
+// then the monitor window's chart holding a day of reports, one a second:
+// following the last minutes, and zoomed out to the whole day and back.
 //
 // Usage: tarnimex-bench-chart CSV   (offscreen when no QT_QPA_PLATFORM is set)
 #include <QApplication>
@@ -8,11 +10,14 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "ui/chart_window.h"
+#include "ui/form_main.h"
+#include "ui/monitor_window.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -48,5 +53,35 @@ int main(int argc, char** argv) {
         "open %.0f ms; redraw after a zoom step: median %.1f ms, slowest %.1f ms (%zu steps)\n",
         open, redraws[redraws.size() / 2], redraws.back(), redraws.size());
     delete chart;
+
+    constexpr int kDay = 86400;
+    tarnimex::TFormMain settings;
+    auto* monitor = new tarnimex::TMonitorWindow(settings);
+    monitor->show();
+    for (int i = 0; i < kDay; ++i)
+        monitor->ShowReport(45000 + i / static_cast<double>(kDay),
+                            0.001 * std::sin(i / 600.0) + (i % 3600 == 0 ? 60 : 0));
+    std::vector<double> follows;
+    for (int step = 0; step < kZoomSteps; ++step) {
+        timer.restart();
+        monitor->FollowLatest();
+        monitor->grab();
+        follows.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::vector<double> days;
+    for (int step = 0; step < 2 * kZoomSteps; ++step) {
+        timer.restart();
+        monitor->TimeChart()->zoom(step < kZoomSteps ? 1 / kZoomFactor : kZoomFactor);
+        QApplication::processEvents();
+        monitor->grab();
+        days.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(follows.begin(), follows.end());
+    std::sort(days.begin(), days.end());
+    std::printf(
+        "monitor with a day of reports: following median %.1f ms, slowest %.1f ms; zooming out "
+        "to the day and back median %.1f ms, slowest %.1f ms\n",
+        follows[follows.size() / 2], follows.back(), days[days.size() / 2], days.back());
+    monitor->close();
     return 0;
 }

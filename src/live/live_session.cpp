@@ -261,6 +261,15 @@ std::optional<TimingMetrics> LiveSession::Metrics(double usualStep) const {
     return timing_->Compute(usualStep);
 }
 
+std::optional<Verdict> JudgeSession(LiveSession& session, const std::optional<TimingLimits>& limits,
+                                    LogStatistics& statistics) {
+    statistics = session.Statistics();
+    if (!limits) return std::nullopt;
+    statistics.metrics = session.Metrics(statistics.usualStep);
+    if (!statistics.metrics) return std::nullopt;
+    return JudgeLog(*limits, statistics, *statistics.metrics);
+}
+
 std::string LiveSession::CurrentLog() const {
     return recorder_ && recorder_->IsOpen() ? recorder_->Path() : std::string();
 }

@@ -22,6 +22,7 @@
 #include "conversion/reports/report_finder.h"
 #include "conversion/statistics/statistics.h"
 #include "conversion/statistics/timing_metrics.h"
+#include "conversion/statistics/verdict.h"
 #include "live/log_recorder.h"
 #include "platform/regional_format.h"
 
@@ -153,5 +154,10 @@ class LiveSession {
     std::size_t recentNext_ = 0;
     std::int64_t recordingFailures_ = 0;
 };
+
+// The statistics of every report so far and, with limits (the session made
+// with their warm-up), the timing metrics in them and the verdict on them.
+std::optional<Verdict> JudgeSession(LiveSession& session, const std::optional<TimingLimits>& limits,
+                                    LogStatistics& statistics);
 
 }  // namespace tarnimex

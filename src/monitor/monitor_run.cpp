@@ -142,13 +142,9 @@ int RunMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     for (auto& session : sessions) {
         session->Stop(clock());
         failures += session->RecordingFailures();
-        LogStatistics statistics = session->Statistics();
-        std::optional<Verdict> verdict;
-        if (limits) {
-            statistics.metrics = session->Metrics(statistics.usualStep);
-            verdict = JudgeLog(*limits, statistics, *statistics.metrics);
-            overLimits = overLimits || verdict->outcome == Verdict::Outcome::kFail;
-        }
+        LogStatistics statistics;
+        const std::optional<Verdict> verdict = JudgeSession(*session, limits, statistics);
+        overLimits = overLimits || (verdict && verdict->outcome == Verdict::Outcome::kFail);
         const double warmUp = limits ? limits->warmUp : 0;
         const Verdict* judged = verdict ? &*verdict : nullptr;
         const std::string outages =

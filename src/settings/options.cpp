@@ -138,25 +138,34 @@ void SaveOptions(OptionsWindow& window, const RegionalFormat& regional) {
     }
 }
 
-std::string LoadChartLimitsFile() {
+std::string LoadWindowValue(std::string_view section, std::string_view key) {
     try {
         if (IniFileName.empty() || !FileExists(IniFileName)) return {};
-        return ReadProfileFile(IniFileName).Read(kChartSection, kLimitsFileKey).value_or("");
+        return ReadProfileFile(IniFileName).Read(section, key).value_or("");
     } catch (...) {
         return {};
     }
 }
 
-void SaveChartLimitsFile(const std::string& path) {
+void SaveWindowValues(std::string_view section,
+                      const std::vector<std::pair<std::string_view, std::string>>& values) {
     if (IniFileName.empty()) return;
     try {
         ProfileFile profile =
             FileExists(IniFileName) ? ReadProfileFile(IniFileName) : ProfileFile::NewUtf16();
-        profile.Write(kChartSection, kLimitsFileKey, path);
+        for (const auto& [key, value] : values) profile.Write(section, key, value);
         WriteSettingsFile(IniFileName, profile.ToBytes());
     } catch (...) {
         // As the ten keys: the file keeps its previous contents.
     }
+}
+
+std::string LoadChartLimitsFile() {
+    return LoadWindowValue(kChartSection, kLimitsFileKey);
+}
+
+void SaveChartLimitsFile(const std::string& path) {
+    SaveWindowValues(kChartSection, {{kLimitsFileKey, path}});
 }
 
 }  // namespace tarnimex

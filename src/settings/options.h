@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "conversion/host_field.h"
 #include "platform/regional_format.h"
@@ -34,9 +36,15 @@ void LoadOptions(OptionsWindow& window, const RegionalFormat& regional);
 // Writes the ten keys to IniFileName in one replacement of the file.
 void SaveOptions(OptionsWindow& window, const RegionalFormat& regional);
 
-// The chart window's limits file, kept in IniFileName under a section of its
-// own (kChartSection); empty when none was chosen or there is no settings file
-// yet. Like the ten keys, neither reports an error.
+// Values the windows keep in IniFileName beside the ten keys, each window in
+// a section of its own; a missing key (or no settings file yet) reads as
+// empty. Like the ten keys, neither reports an error, and a save writes all
+// its values in one replacement of the file.
+std::string LoadWindowValue(std::string_view section, std::string_view key);
+void SaveWindowValues(std::string_view section,
+                      const std::vector<std::pair<std::string_view, std::string>>& values);
+
+// The chart window's limits file (the monitor window judges by it too).
 inline constexpr std::string_view kChartSection = "Chart";
 inline constexpr std::string_view kLimitsFileKey = "LimitsFile";
 std::string LoadChartLimitsFile();

@@ -28,14 +28,13 @@
 #include "report/test_report.h"
 #include "settings/limits_file.h"
 #include "settings/options.h"
+#include "ui/chart_view.h"
 #include "ui/timing_chart.h"
 
 namespace tarnimex {
 
 namespace {
 
-constexpr double kZoomPerWheelStep = 1.25;
-constexpr int kPanPixels = 40;
 constexpr const char* kTimingNames[] = {"MTIE", "TDEV"};
 
 // A chart point's x back as the CSV's date-time value.
@@ -43,68 +42,7 @@ double DateTime(const ChartPoint& p) {
     return p.x / kMsPerDay + kDaysFrom1899To1970;
 }
 
-// The colours of the report's verdict.
-QString VerdictColour(const Verdict& verdict) {
-    switch (verdict.outcome) {
-        case Verdict::Outcome::kPass:
-            return "#1a7f37";
-        case Verdict::Outcome::kFail:
-            return "#c62828";
-        case Verdict::Outcome::kNoData:
-            break;
-    }
-    return "#666666";
-}
-
 }  // namespace
-
-// The time chart's view: the wheel zooms around the cursor, the middle button pans.
-class TChartView : public QChartView {
-  public:
-    using QChartView::QChartView;
-
-  protected:
-    void wheelEvent(QWheelEvent* event) override {
-        const double factor =
-            event->angleDelta().y() > 0 ? kZoomPerWheelStep : 1.0 / kZoomPerWheelStep;
-        const QRectF area = chart()->plotArea();
-        const QPointF at = chart()->mapFromScene(mapToScene(event->position().toPoint()));
-        QRectF zoomed(0, 0, area.width() / factor, area.height() / factor);
-        zoomed.moveCenter(at + (area.center() - at) / factor);
-        chart()->zoomIn(zoomed);
-        event->accept();
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::MiddleButton) {
-            panFrom_ = event->position();
-            panning_ = true;
-            return event->accept();
-        }
-        QChartView::mousePressEvent(event);
-    }
-    void mouseMoveEvent(QMouseEvent* event) override {
-        if (panning_) {
-            const QPointF delta = event->position() - panFrom_;
-            chart()->scroll(-delta.x(), delta.y());
-            panFrom_ = event->position();
-            return event->accept();
-        }
-        QChartView::mouseMoveEvent(event);
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::MiddleButton) {
-            panning_ = false;
-            return event->accept();
-        }
-        // The right button would zoom out of a rubber-band view: Home resets instead.
-        if (event->button() == Qt::RightButton) return event->ignore();
-        QChartView::mouseReleaseEvent(event);
-    }
-
-  private:
-    QPointF panFrom_;
-    bool panning_ = false;
-};
 
 TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
     : QWidget(parent), alarmStep_(alarmStep) {
@@ -114,8 +52,6 @@ TChartWindow::TChartWindow(double alarmStep, QWidget* parent)
 
     timeChart_ = NewTimeChart(alarmStep_, alarmLines_);
     timeView_ = new TChartView(timeChart_);
-    timeView_->setRubberBand(QChartView::RectangleRubberBand);
-    timeView_->setRenderHint(QPainter::Antialiasing);
 
     histogramChart_ = NewHistogramChart();
     histogramView_ = new QChartView(histogramChart_);
@@ -471,24 +407,8 @@ void TChartWindow::CopyToClipboard() {
 }
 
 void TChartWindow::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Home:
-            return ResetZoom();
-        case Qt::Key_Left:
-            return timeChart_->scroll(-kPanPixels, 0);
-        case Qt::Key_Right:
-            return timeChart_->scroll(kPanPixels, 0);
-        case Qt::Key_Up:
-            return timeChart_->scroll(0, kPanPixels);
-        case Qt::Key_Down:
-            return timeChart_->scroll(0, -kPanPixels);
-        case Qt::Key_Plus:
-            return timeChart_->zoom(kZoomPerWheelStep);
-        case Qt::Key_Minus:
-            return timeChart_->zoom(1.0 / kZoomPerWheelStep);
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (event->key() == Qt::Key_Home) return ResetZoom();
+    if (!MoveChartByKey(timeChart_, event->key())) QWidget::keyPressEvent(event);
 }
 
 }  // namespace tarnimex

@@ -57,6 +57,18 @@ void Attach(QChart* chart, QAbstractSeries* series) {
 
 }  // namespace
 
+QString VerdictColour(const Verdict& verdict) {
+    switch (verdict.outcome) {
+        case Verdict::Outcome::kPass:
+            return "#1a7f37";
+        case Verdict::Outcome::kFail:
+            return "#c62828";
+        case Verdict::Outcome::kNoData:
+            break;
+    }
+    return "#666666";
+}
+
 bool ReadErrorSeries(const QString& path, std::size_t i, ErrorSeries& series, QString& error) {
     CsvRows rows;
     std::string why;
@@ -144,10 +156,16 @@ bool FitTimeChart(QChart* chart, const std::vector<ErrorSeries>& series,
     chart->zoomReset();
     QValueAxis* errorAxis = ValueAxis(chart, Qt::Vertical);
     errorAxis->setRange(yMin - margin, yMax + margin);
-    errorAxis->setTickInterval(NiceStep((yMax - yMin + 2 * margin) / kTicks));
+    SpaceErrorTicks(chart);
     TimeAxis(chart)->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(xMin), Qt::UTC),
                               QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(xMax), Qt::UTC));
     return true;
+}
+
+void SpaceErrorTicks(QChart* chart) {
+    QValueAxis* errorAxis = ValueAxis(chart, Qt::Vertical);
+    const double range = errorAxis->max() - errorAxis->min();
+    if (range > 0) errorAxis->setTickInterval(NiceStep(range / kTicks));
 }
 
 void DrawTimeChart(QChart* chart, const std::array<QLineSeries*, 2>& alarmLines, double alarmStep,

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "conversion/statistics/verdict.h"
 #include "ui/chart_thinning.h"
 
 class QChart;
@@ -22,6 +23,9 @@ namespace tarnimex {
 // since 1899-12-30.
 constexpr double kMsPerDay = 86400000.0;
 constexpr double kDaysFrom1899To1970 = 25569;
+
+// The colour a verdict is written in, as the test report writes it.
+QString VerdictColour(const Verdict& verdict);
 
 // One CSV's rows as the charts draw them.
 struct ErrorSeries {
@@ -53,6 +57,9 @@ ErrorSeriesLines AddErrorSeries(QChart* chart, const ErrorSeries& series);
 // points to fit.
 bool FitTimeChart(QChart* chart, const std::vector<ErrorSeries>& series,
                   const std::vector<double>& levels);
+// About six ticks on round numbers over the error axis's range, which a zoom
+// leaves with a tick interval made for another.
+void SpaceErrorTicks(QChart* chart);
 // Thins every series to the plot area's columns over the time axis's range.
 void DrawTimeChart(QChart* chart, const std::array<QLineSeries*, 2>& alarmLines, double alarmStep,
                    const std::vector<ErrorSeries>& series, std::vector<ErrorSeriesLines>& lines);

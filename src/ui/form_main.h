@@ -26,6 +26,8 @@
 
 namespace tarnimex {
 
+class TMonitorWindow;
+
 // The width a list's text has inside its frame and arrow.
 int ListFieldWidth(const QComboBox* list);
 
@@ -77,8 +79,11 @@ class TFormMain : public QWidget,
     // Converts the logs as Convert does, with their timing metrics, and shows
     // the chart of their CSVs judged by every report of the logs.
     void ReportOfLogs(const QStringList& logs);
+    // The monitor window, converting by this window's settings; with a
+    // source, watching it at once.
+    TMonitorWindow* ShowMonitor(const QString& source = {});
     // The window's context menu: the chart of the last CSV, or of CSVs chosen,
-    // and the report of logs chosen.
+    // the report of logs chosen, and the monitor.
     std::unique_ptr<QMenu> CreateContextMenu();
     void ButtonConvertClick();
     void ButtonExitClick();

@@ -18,6 +18,7 @@
 #include "ui/chart_window.h"
 #include "ui/dropped_names.h"
 #include "ui/form_main.h"
+#include "ui/monitor_window.h"
 
 namespace tarnimex {
 
@@ -154,6 +155,17 @@ void TFormMain::ReportOfLogs(const QStringList& logs) {
     if (!csvs.isEmpty()) ShowChart(csvs, converted);
 }
 
+TMonitorWindow* TFormMain::ShowMonitor(const QString& source) {
+    auto* monitor = new TMonitorWindow(*this, regional_);
+    monitor->show();
+    monitor->activateWindow();
+    if (!source.isEmpty()) {
+        monitor->SetSource(source);
+        monitor->Start();
+    }
+    return monitor;
+}
+
 void TFormMain::LogFinished(const LogStatistics& statistics) {
     // A log with rows has its CSV written, and it is the last.
     if (reported_ && statistics.rows > 0 && statistics.metrics)
@@ -183,6 +195,7 @@ std::unique_ptr<QMenu> TFormMain::CreateContextMenu() {
             logs.append(QString::fromStdString(file));
         ReportOfLogs(logs);
     });
+    menu->addAction("Monitor a receiver\u2026", [this] { ShowMonitor(); });
     return menu;
 }
 

@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: tarnimex [FILE...]\n"
     "  or:  tarnimex --chart CSV... [--alarm-step S] [--export FILE]\n"
+    "  or:  tarnimex --monitor [SOURCE]\n"
     "Opens the window that writes beside each receiver log a CSV of its reported\n"
     "time errors. The FILEs named arrive as if dropped on the window: logs fill its\n"
     "file box, a settings file (.ini) switches the settings, CSVs alone open their\n"
@@ -29,6 +30,9 @@ constexpr const char* kUsage =
     "                       (default 50)\n"
     "  --export FILE        with --chart: draw the chart into FILE (.png or .svg)\n"
     "                       without a window, and end\n"
+    "  --monitor [SOURCE]   the monitor window alone, watching SOURCE at once:\n"
+    "                       serial:PORT[@BAUD] or tcp:HOST:PORT, as tarnimex-monitor\n"
+    "                       names it; without it, the last port or address chosen\n"
     "  --help, --version\n"
     "\n"
     "Exit status of --export: 0 written, 1 a CSV or the picture could not be read\n"
@@ -73,6 +77,16 @@ int Run(int argc, char** argv) {
 
     tarnimex::TFormMain FormMain;
     FormMain.FormCreate();
+    if (arguments.contains("--monitor")) {
+        // The main window stays hidden; its settings are the monitor's.
+        if (arguments.size() > 2 || arguments.first() != "--monitor") {
+            std::fputs("tarnimex: --monitor takes at most one SOURCE\n", stderr);
+            return 2;
+        }
+        FormMain.FormActivate();
+        FormMain.ShowMonitor(arguments.value(1));
+        return application.exec();
+    }
     // Files named on the command line ("Open with") arrive as a drop would.
     QStringList names;
     for (const QString& argument : arguments)

@@ -144,7 +144,7 @@ class ChartTest : public QObject {
         TestFormMain form;
         form.Open();
         auto menu = form.CreateContextMenu();
-        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().size(), 4);
         QVERIFY(!menu->actions()[0]->isEnabled());  // no CSV written yet
         const QString csv = ConvertedCsv(form, workspace, "c", {0.1, 0.2});
         menu = form.CreateContextMenu();

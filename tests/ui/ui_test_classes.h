@@ -13,5 +13,6 @@ std::unique_ptr<QObject> MakeConvertTest();
 std::unique_ptr<QObject> MakeSettingsWindowTest();
 std::unique_ptr<QObject> MakeOpenDialogTest();
 std::unique_ptr<QObject> MakeChartTest();
+std::unique_ptr<QObject> MakeMonitorWindowTest();
 
 }  // namespace tarnimex::test

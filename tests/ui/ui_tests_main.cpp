@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     suites.push_back(tarnimex::test::MakeSettingsWindowTest());
     suites.push_back(tarnimex::test::MakeOpenDialogTest());
     suites.push_back(tarnimex::test::MakeChartTest());
+    suites.push_back(tarnimex::test::MakeMonitorWindowTest());
     std::vector<char*> args(argv, argv + argc);
     QString only;
     if (args.size() > 1 && args[1][0] != '-') {
