@@ -106,10 +106,12 @@ class Windows {
                 lows[l * starts + t] = low[l];
             }
         }
-        // The window from t takes the next block's prefix up to t - 1.
+        // The window from t takes the next block's prefix up to t - 1 (none
+        // for the window from 0, which is the block; the segment may end there).
         for (std::size_t l = 0; l < lanes; ++l) {
             spread[l] = high[l] - low[l];
-            high[l] = low[l] = x[(l + 1) * w];
+            high[l] = -std::numeric_limits<double>::infinity();
+            low[l] = std::numeric_limits<double>::infinity();
         }
         for (std::size_t t = 1; t < starts; ++t) {
             _Pragma("GCC unroll 4") for (std::size_t l = 0; l < lanes; ++l) {
