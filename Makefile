@@ -50,7 +50,7 @@ TEST_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
 WINDOWS_PACKAGES := cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
                     wine wine64 googletest libz-mingw-w64-dev dpkg-dev \
                     qt6-base-dev qt6-base-dev-tools imagemagick libmagickcore-6.q16-6-extra \
-                    fonts-dejavu-core xz-utils zip
+                    fonts-dejavu-core xz-utils zip socat
 # What the screenshot scripts drive the window with: a virtual X server, its
 # windows found (xwininfo) and clicked, the picture taken (import), and a
 # receiver replayed through a pseudo-terminal pair (socat).
