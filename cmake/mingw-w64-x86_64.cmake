@@ -42,6 +42,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 
 # ctest runs the tests through Wine, in the prefix that WINEPREFIX names
 # (default: beside the build); test discovery waits until ctest so that
-# building needs no Wine.
+# building needs no Wine. (Each discovery may take up to a minute: Wine starts
+# slowly on a busy machine.)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
