@@ -29,7 +29,7 @@ WINDOWS_QT ?=
 WINDOWS_UI ?= ON
 QT_CACHE ?= $(HOME)/.cache/tarnimex
 FUZZ_SECONDS ?= 300
-FUZZ_SMOKE_SECONDS ?= 15
+FUZZ_SMOKE_SECONDS ?= 10
 BENCH_RUNS ?= 15
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # What building and running need; the test tools come only with make test.
