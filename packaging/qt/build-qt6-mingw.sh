@@ -314,7 +314,7 @@ stage_package() {
     # mkspecs of this Qt) must be edited when unpacking elsewhere (README).
     sed -i -e 's|^HostPrefix=.*|HostPrefix=/usr|' -e "s|^HostData=.*|HostData=$QT_PREFIX|" \
         "$top/bin/target_qt.conf"
-    # qmake's win32-g++ spec calls ${CROSS_COMPILE}g++.
+    # qmake's win32-g++ platform files call ${CROSS_COMPILE}g++.
     echo "CROSS_COMPILE = ${TRIPLET}-" >> "$top/mkspecs/qdevice.pri"
 
     # Licences, provenance, the build recipe (LGPL: users must be able to

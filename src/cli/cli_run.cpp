@@ -160,6 +160,18 @@ void WarnOfTextsThatAreNoNumbers(const CliOptions& options, const RegionalFormat
 
 }  // namespace
 
+bool ReadLimitsOfOptions(const CliOptions& options, const std::string& program,
+                         std::optional<TimingLimits>& limits, std::ostream& err) {
+    if (!options.limitsFile) return true;
+    try {
+        limits = ReadLimitsFile(*options.limitsFile);
+    } catch (const SettingsError& e) {
+        err << program << ": " << e.what() << '\n';
+        return false;
+    }
+    return true;
+}
+
 bool ResolveSettings(const CliOptions& options, const RegionalFormat& regional,
                      const std::string& program, ConversionSettings& fields, std::ostream& err) {
     fields = options.settings;
@@ -223,14 +235,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const RegionalFormat regional = RegionalOfOptions(options);
     std::optional<TimingLimits> limits;
-    if (options.limitsFile) {
-        try {
-            limits = ReadLimitsFile(*options.limitsFile);
-        } catch (const SettingsError& e) {
-            err << "tarnimex-convert: " << e.what() << '\n';
-            return 2;
-        }
-    }
+    if (!ReadLimitsOfOptions(options, "tarnimex-convert", limits, err)) return 2;
     ConversionSettings fields;
     if (!ResolveSettings(options, regional, "tarnimex-convert", fields, err)) return 2;
 

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "settings/limits_file.h"
 
 namespace tarnimex {
 
@@ -22,6 +25,11 @@ RegionalFormat RegionalOfOptions(const CliOptions& options);
 // the message (after "program: ") on err, when they cannot be had.
 bool ResolveSettings(const CliOptions& options, const RegionalFormat& regional,
                      const std::string& program, ConversionSettings& fields, std::ostream& err);
+
+// The limits file the options name (--limits), or none; false, with the
+// message (after "program: ") on err, when it cannot be read.
+bool ReadLimitsOfOptions(const CliOptions& options, const std::string& program,
+                         std::optional<TimingLimits>& limits, std::ostream& err);
 
 // Returns the exit status: 0 done, 4 some log over its limits, 3 some log
 // without data, 1 a log could not be opened or a CSV or report not written,

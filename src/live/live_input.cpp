@@ -66,8 +66,8 @@ struct LiveInput::StandardInput {
     LiveInput* owner = nullptr;
 };
 
-LiveInput::LiveInput(SourceSpec spec, LiveSession& session, LiveClock clock)
-    : spec_(std::move(spec)), session_(session), clock_(std::move(clock)) {
+LiveInput::LiveInput(SourceAddress address, LiveSession& session, LiveClock clock)
+    : address_(std::move(address)), session_(session), clock_(std::move(clock)) {
     retry_.setSingleShot(true);
     retry_.setInterval(kRetry);
     connect(&retry_, &QTimer::timeout, this, &LiveInput::Open);
@@ -81,9 +81,9 @@ LiveInput::~LiveInput() {
 
 void LiveInput::Start() {
     running_ = true;
-    if (spec_.kind == SourceKind::StandardInput) {
+    if (address_.kind == SourceKind::StandardInput) {
         StartStandardInput();
-    } else if (spec_.kind == SourceKind::File) {
+    } else if (address_.kind == SourceKind::File) {
         FollowFile();
         poll_.start();
     } else {
@@ -106,7 +106,7 @@ void LiveInput::Stop() {
 
 void LiveInput::Open() {
     if (!running_) return;
-    if (spec_.kind == SourceKind::Serial)
+    if (address_.kind == SourceKind::Serial)
         OpenSerial();
     else
         OpenTcp();
@@ -122,8 +122,8 @@ void LiveInput::Lose(const QString& reason) {
 }
 
 void LiveInput::OpenSerial() {
-    auto* port = new QSerialPort(QString::fromStdString(spec_.path), this);
-    const SerialLine& line = spec_.line;
+    auto* port = new QSerialPort(QString::fromStdString(address_.path), this);
+    const SerialLine& line = address_.line;
     port->setBaudRate(line.baud);
     port->setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits));
     port->setParity(QtParity(line.parity));
@@ -180,28 +180,29 @@ void LiveInput::OpenTcp() {
                                    ? QStringLiteral("connection closed")
                                    : socket->errorString();
         socket->deleteLater();
-        Lose(QString::fromStdString(spec_.host) + ":" + QString::number(spec_.port) + ": " +
+        Lose(QString::fromStdString(address_.host) + ":" + QString::number(address_.port) + ": " +
              reason);
     };
     connect(socket, &QTcpSocket::disconnected, this, lose);
     connect(socket, &QTcpSocket::errorOccurred, this, lose);
     timeout->start(kConnectTimeoutMs);
-    socket->connectToHost(QString::fromStdString(spec_.host), static_cast<quint16>(spec_.port));
+    socket->connectToHost(QString::fromStdString(address_.host),
+                          static_cast<quint16>(address_.port));
 }
 
 void LiveInput::FollowFile() {
     if (!running_) return;
-    const std::optional<FileIdentity> named = IdentityOfName(spec_.path);
+    const std::optional<FileIdentity> named = IdentityOfName(address_.path);
     if (file_ == nullptr) {
         if (!named) {
             fromStart_ = true;
-            session_.Lost("waiting for " + spec_.path + ": " + SystemReason(LastSystemError()),
+            session_.Lost("waiting for " + address_.path + ": " + SystemReason(LastSystemError()),
                           clock_());
             return;
         }
-        file_ = OpenForReading(spec_.path);
+        file_ = OpenForReading(address_.path);
         if (file_ == nullptr) {
-            session_.Lost("cannot open " + spec_.path + ": " + SystemReason(LastSystemError()),
+            session_.Lost("cannot open " + address_.path + ": " + SystemReason(LastSystemError()),
                           clock_());
             return;
         }

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "live/live_session.h"
-#include "live/source_spec.h"
+#include "live/source_address.h"
 #include "platform/stream_file.h"
 
 class QSerialPort;
@@ -32,7 +32,7 @@ class LiveInput : public QObject {
   public:
     static constexpr std::chrono::milliseconds kRetry{1000};
 
-    LiveInput(SourceSpec spec, LiveSession& session, LiveClock clock);
+    LiveInput(SourceAddress address, LiveSession& session, LiveClock clock);
     ~LiveInput() override;
 
     void Start();
@@ -54,7 +54,7 @@ class LiveInput : public QObject {
     void Lose(const QString& reason);
     void RetryLater();
 
-    SourceSpec spec_;
+    SourceAddress address_;
     LiveSession& session_;
     LiveClock clock_;
     QTimer retry_;

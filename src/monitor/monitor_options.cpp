@@ -125,13 +125,14 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     }
     if (!ParseCliOptions(rest, options.conversion, error)) return false;
     for (const std::string& source : options.conversion.logs) {
-        std::optional<SourceSpec> spec = ParseSource(source, options.line, error);
-        if (!spec) return false;
+        std::optional<SourceAddress> address = ParseSource(source, options.line, error);
+        if (!address) return false;
         // Two sources of one name would write the same logs.
         int same = 1;
-        for (const SourceSpec& earlier : options.sources) same += earlier.label == spec->label;
-        if (same > 1) spec->label += "_" + std::to_string(same);
-        options.sources.push_back(std::move(*spec));
+        for (const SourceAddress& earlier : options.sources)
+            same += earlier.label == address->label;
+        if (same > 1) address->label += "_" + std::to_string(same);
+        options.sources.push_back(std::move(*address));
     }
     return true;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "live/source_spec.h"
+#include "live/source_address.h"
 
 namespace tarnimex {
 
@@ -19,7 +19,7 @@ struct MonitorOptions {
     bool json = false;
     std::optional<double> duration;  // seconds
     SerialLine line;
-    std::vector<SourceSpec> sources;
+    std::vector<SourceAddress> sources;
 };
 
 // Parses argv[1..]; on a usage error returns false with a message.

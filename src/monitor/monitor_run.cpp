@@ -75,14 +75,7 @@ int RunMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const RegionalFormat regional = RegionalOfOptions(cli);
     std::optional<TimingLimits> limits;
-    if (cli.limitsFile) {
-        try {
-            limits = ReadLimitsFile(*cli.limitsFile);
-        } catch (const SettingsError& e) {
-            err << "tarnimex-monitor: " << e.what() << '\n';
-            return 2;
-        }
-    }
+    if (!ReadLimitsOfOptions(cli, "tarnimex-monitor", limits, err)) return 2;
     ConversionSettings fields;
     if (!ResolveSettings(cli, regional, "tarnimex-monitor", fields, err)) return 2;
     CliSettings settings(fields);
@@ -97,11 +90,11 @@ int RunMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::vector<std::unique_ptr<LiveSession>> sessions;
     std::vector<std::unique_ptr<LiveInput>> inputs;
     std::vector<LiveSession*> shown;
-    for (const SourceSpec& spec : options.sources) {
+    for (const SourceAddress& address : options.sources) {
         sessions.push_back(std::make_unique<LiveSession>(
-            spec.label, settings, regional, output, recording,
+            address.label, settings, regional, output, recording,
             limits ? std::optional<double>(limits->warmUp) : std::nullopt));
-        inputs.push_back(std::make_unique<LiveInput>(spec, *sessions.back(), clock));
+        inputs.push_back(std::make_unique<LiveInput>(address, *sessions.back(), clock));
         shown.push_back(sessions.back().get());
     }
 

@@ -298,8 +298,9 @@ bool TMonitorWindow::Start() {
         return false;
     }
     std::string error;
-    const std::optional<SourceSpec> spec = ParseSource(text.toStdString(), SerialLine{}, error);
-    if (!spec) {
+    const std::optional<SourceAddress> address =
+        ParseSource(text.toStdString(), SerialLine{}, error);
+    if (!address) {
         ShowError(QString::fromStdString(error));
         return false;
     }
@@ -325,9 +326,9 @@ bool TMonitorWindow::Start() {
         recording = LiveRecording{folder, 60, regional_, TextEncodingFromUserLocale()};
     NewChart();
     session_ = std::make_unique<LiveSession>(
-        spec->label, settings_, regional_, *this, recording,
+        address->label, settings_, regional_, *this, recording,
         limits_ ? std::optional<double>(limits_->warmUp) : std::nullopt);
-    input_ = std::make_unique<LiveInput>(*spec, *session_, [] { return Now(); });
+    input_ = std::make_unique<LiveInput>(*address, *session_, [] { return Now(); });
     connect(input_.get(), &LiveInput::ended, this, &TMonitorWindow::Stop, Qt::QueuedConnection);
     AddEvent("Watching " + text);
     ticksToVerdict_ = 0;

@@ -171,9 +171,7 @@ bool OutputRows::WriteAll(std::string_view header, std::string_view summary,
             pieces.push_back({data + chunk.pieces[i], data + end});
         }
     }
-    Text headerLine;
-    headerLine.EndAt(Put(Put(headerLine.Room(header.size() + 2), header), "\r\n"));
-    if (!write(headerLine.View())) return false;
+    if (!write(std::string(header) + "\r\n")) return false;
 
     const auto makers = static_cast<std::size_t>(std::clamp(threads, 1, 64)) - 1;
     if (makers == 0 || pieces.size() < 2) {

@@ -66,7 +66,7 @@ class Windows {
   public:
     explicit Windows(std::size_t longest) : room_(longest / 2 + 1), extremes_(2 * room_) {}
 
-    double Spread(const double* x, std::size_t count, std::size_t w) const {
+    double Spread(const double* x, std::size_t count, std::size_t w) {
         const std::size_t starts = count - w + 1;
         double spread = 0;
         std::size_t a = 0;
@@ -86,7 +86,7 @@ class Windows {
     // The spread over the windows that start in the first `starts` reports
     // of each of `lanes` blocks of w from x.
     template <std::size_t lanes>
-    double Blocks(const double* x, std::size_t w, std::size_t starts) const {
+    double Blocks(const double* x, std::size_t w, std::size_t starts) {
         double* highs = extremes_.data();
         double* lows = highs + room_;
         double high[lanes], low[lanes], spread[lanes];
@@ -128,7 +128,7 @@ class Windows {
 
     std::size_t room_;  // suffix extremes, each
     // The highs, then the lows: one block, large enough to take large pages.
-    mutable std::vector<double, LargeAllocator<double>> extremes_;
+    std::vector<double, LargeAllocator<double>> extremes_;
 };
 
 // x[k+2n] - 2x[k+n] + x[k], the k-th term of an S, and S_{k+1} - S_k.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "live/source_spec.h"
+#include "live/source_address.h"
 
 #include <charconv>
 
@@ -29,35 +29,35 @@ std::string Label(std::string_view name) {
 
 }  // namespace
 
-std::optional<SourceSpec> ParseSource(std::string_view text, const SerialLine& line,
-                                      std::string& error) {
-    SourceSpec spec;
-    spec.text = std::string(text);
-    spec.line = line;
+std::optional<SourceAddress> ParseSource(std::string_view text, const SerialLine& line,
+                                         std::string& error) {
+    SourceAddress address;
+    address.text = std::string(text);
+    address.line = line;
     const auto fail = [&](const std::string& why) {
         error = "\"" + std::string(text) + "\": " + why;
         return std::nullopt;
     };
     if (text == "-") {
-        spec.label = "stdin";
-        return spec;
+        address.label = "stdin";
+        return address;
     }
     const std::size_t colon = text.find(':');
     const std::string_view kind = text.substr(0, colon);
     const std::string_view rest = colon == std::string_view::npos ? "" : text.substr(colon + 1);
     if (kind == "serial") {
-        spec.kind = SourceKind::Serial;
+        address.kind = SourceKind::Serial;
         const std::size_t at = rest.rfind('@');
-        spec.path = std::string(rest.substr(0, at));
+        address.path = std::string(rest.substr(0, at));
         if (at != std::string_view::npos) {
             const std::optional<int> baud = Number(rest.substr(at + 1), 1, 100000000);
             if (!baud) return fail("the baud rate is no positive whole number");
-            spec.line.baud = *baud;
+            address.line.baud = *baud;
         }
-        if (spec.path.empty()) return fail("no port after \"serial:\"");
-        spec.label = Label(FileNamePart(spec.path));
+        if (address.path.empty()) return fail("no port after \"serial:\"");
+        address.label = Label(FileNamePart(address.path));
     } else if (kind == "tcp") {
-        spec.kind = SourceKind::Tcp;
+        address.kind = SourceKind::Tcp;
         const std::size_t last = rest.rfind(':');
         if (last == std::string_view::npos) return fail("no port: tcp:HOST:PORT");
         std::string_view host = rest.substr(0, last);
@@ -66,18 +66,18 @@ std::optional<SourceSpec> ParseSource(std::string_view text, const SerialLine& l
         const std::optional<int> port = Number(rest.substr(last + 1), 1, 65535);
         if (host.empty()) return fail("no host: tcp:HOST:PORT");
         if (!port) return fail("the port is no number from 1 to 65535");
-        spec.host = std::string(host);
-        spec.port = *port;
-        spec.label = Label(spec.host + "_" + std::to_string(spec.port));
+        address.host = std::string(host);
+        address.port = *port;
+        address.label = Label(address.host + "_" + std::to_string(address.port));
     } else if (kind == "file") {
-        spec.kind = SourceKind::File;
-        spec.path = std::string(rest);
-        if (spec.path.empty()) return fail("no file after \"file:\"");
-        spec.label = Label(FileNamePart(spec.path));
+        address.kind = SourceKind::File;
+        address.path = std::string(rest);
+        if (address.path.empty()) return fail("no file after \"file:\"");
+        address.label = Label(FileNamePart(address.path));
     } else {
         return fail("a source is serial:PORT[@BAUD], tcp:HOST:PORT, file:PATH or -");
     }
-    return spec;
+    return address;
 }
 
 }  // namespace tarnimex

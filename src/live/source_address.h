@@ -22,7 +22,7 @@ struct SerialLine {
     FlowControl flow = FlowControl::None;
 };
 
-struct SourceSpec {
+struct SourceAddress {
     SourceKind kind = SourceKind::StandardInput;
     std::string text;  // as given
     std::string path;  // the port's or the file's name
@@ -36,7 +36,7 @@ struct SourceSpec {
 
 // The source, with serial ports set to line (a baud rate after "@" wins);
 // nullopt with the reason when the text names none.
-std::optional<SourceSpec> ParseSource(std::string_view text, const SerialLine& line,
-                                      std::string& error);
+std::optional<SourceAddress> ParseSource(std::string_view text, const SerialLine& line,
+                                         std::string& error);
 
 }  // namespace tarnimex
