@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include "monitor/monitor_options.h"
 #include "monitor/monitor_output.h"
 #include "platform/file_access.h"
+#include "platform/path_names.h"
 #include "settings/limits_file.h"
 #include "settings/settings_error.h"
 
@@ -68,10 +70,15 @@ int RunMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         return out ? 0 : 1;
     }
     if (options.sources.empty()) return Usage(err, "no source given");
-    if (options.recordDir && !FolderAcceptsNewFiles(*options.recordDir)) {
-        err << "tarnimex-monitor: cannot record in " << *options.recordDir
-            << ": no new file can be made there\n";
-        return 2;
+    if (options.recordDir) {
+        // Made when missing, as tarnimex-convert makes its output folders.
+        std::error_code made;
+        std::filesystem::create_directories(PathFromUtf8(*options.recordDir), made);
+        if (made || !FolderAcceptsNewFiles(*options.recordDir)) {
+            err << "tarnimex-monitor: cannot record in " << *options.recordDir << ": "
+                << (made ? made.message() : "no new file can be made there") << '\n';
+            return 2;
+        }
     }
     const RegionalFormat regional = RegionalOfOptions(cli);
     std::optional<TimingLimits> limits;

@@ -111,8 +111,8 @@ if [[ -n $wine ]]; then
     exit 0
 fi
 
-# 1. The replay through a pty at 115200 baud, stopped by SIGTERM.
-mkdir "$work/rec1"
+# 1. The replay through a pty at 115200 baud, stopped by SIGTERM; the
+# recording folder does not exist yet.
 plug
 start_monitor 1 "serial:$work/tty@115200"
 wait_for "$work/out1" '"event":"connected"' 5
