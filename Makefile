@@ -5,8 +5,10 @@
 #              AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer
 #              briefly, then the Windows suite under Wine (make test-windows)
 # make check — the quick loop on a machine that has what make test installs:
-#              configure, build and run the test suite in BUILD, without
+#              configure, build and run the test suite in TEST_BUILD, without
 #              installing packages, sanitizers, fuzzers or Wine
+# make bench — the optimised programs and benchmarks in BUILD, then the
+#              benchmark of one log against cat
 # make fuzz  — run each fuzzer for FUZZ_SECONDS (default 300)
 # make test-windows — cross-build the converter, settings, command line and window
 #              for Windows (MinGW-w64) and run their tests under Wine
@@ -15,6 +17,9 @@
 # make screenshots — the window's pictures in docs/, on Linux and under Wine
 # make deb   — the Debian package tarnimex_<version>_<arch>.deb (make test-deb checks it)
 BUILD ?= build
+# The tests are built without whole-program optimisation, which would redo the
+# libraries' code generation for every test program and double the build's time.
+TEST_BUILD ?= build-test
 DEB_BUILD ?= build-deb
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
@@ -70,8 +75,8 @@ deps test-deps deb-deps windows-deps screenshot-deps:
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
-# make run builds the programs only; make test the same folder with the tests
-# and benchmarks.
+# make run builds the programs only, make bench the same folder with the
+# benchmarks; make test builds the tests (and benchmarks) in a folder of their own.
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
 	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=OFF
@@ -82,23 +87,24 @@ build: configure
 run: build
 	@./tools/run.sh $(BUILD)
 
+TEST_CONFIG := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON -DTARNIMEX_BUILD_TESTS=ON \
+               -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF
 test-build: test-deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
-	  -DTARNIMEX_BUILD_TESTS=ON -DTARNIMEX_BUILD_BENCH=ON
-	cmake --build $(BUILD) -j$$(nproc)
+	cmake -S . -B $(TEST_BUILD) -G Ninja $(TEST_CONFIG) -DTARNIMEX_BUILD_BENCH=ON
+	cmake --build $(TEST_BUILD) -j$$(nproc)
 
 test: test-normal test-deb test-asan fuzz-smoke test-windows
 
 test-normal: test-build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
 
 # The same suite without installing anything. A tree that make test built keeps
 # its benchmarks (and the test over the generator's logs); a new one has none.
 check:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
-	  -DTARNIMEX_BUILD_TESTS=ON $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTARNIMEX_BUILD_BENCH=OFF)
-	cmake --build $(BUILD) -j$$(nproc)
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
+	cmake -S . -B $(TEST_BUILD) -G Ninja $(TEST_CONFIG) \
+	  $$([ -f $(TEST_BUILD)/CMakeCache.txt ] || echo -DTARNIMEX_BUILD_BENCH=OFF)
+	cmake --build $(TEST_BUILD) -j$$(nproc)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
 
 # The whole suite again, the window's tests included, with AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report, a leak included, fails the test that
@@ -143,7 +149,11 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	./fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-bench: test-build
+# The benchmarks measure the programs as make run builds them.
+bench: test-deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
+	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=ON
+	cmake --build $(BUILD) -j$$(nproc)
 	BUILD=$(BUILD) RUNS=$(BENCH_RUNS) ./bench/run_bench.sh
 
 # Windows: the converter, settings, command line and window with their tests,
@@ -204,4 +214,4 @@ windows-qt:
 	./tools/windows-qt.sh "" $(QT_CACHE) $(QT_CACHE)/qt6-mingw-6.4.2-x86_64.tar.xz
 
 clean:
-	rm -rf $(BUILD) $(DEB_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(DEB_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
