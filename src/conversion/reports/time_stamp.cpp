@@ -113,15 +113,6 @@ char* PutPair(char* out, int value) {
     return out + 2;
 }
 
-char* PutText(char* out, const std::string& text) {
-    if (text.size() == 1) {
-        *out = text[0];
-        return out + 1;
-    }
-    std::memcpy(out, text.data(), text.size());
-    return out + text.size();
-}
-
 }  // namespace
 
 long long DaysFromCivil(int year, int month, int day) {
@@ -317,10 +308,37 @@ TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecim
     : timeSeparator_(regional.timeSeparator),
       dateSeparator_(regional.dateSeparator),
       secondDecimals_(secondDecimals),
-      // Room for a 16-byte copy of the date even when it is shorter.
-      maxLength_(std::max<std::size_t>(11 + 2 * dateSeparator_.size(), 16) + 10 +
-                 2 * timeSeparator_.size()),
-      cachedDay_(LLONG_MIN) {}
+      // The minute's text, copied in kCopyBytes even when it is shorter, then
+      // the seconds and up to four characters of their fraction.
+      maxLength_(std::max<std::size_t>(15 + 2 * dateSeparator_.size() + 2 * timeSeparator_.size(),
+                                       kCopyBytes) +
+                 6),
+      cachedMinute_(UINT64_MAX) {
+    minuteText_.reserve(kCopyBytes);  // the fixed-size copy reads within the text's room
+}
+
+void TimeStampWriter::MakeMinute(std::uint64_t minute) {
+    constexpr std::uint64_t kMinutesPerDay = 1440;
+    const auto days = static_cast<long long>(minute / kMinutesPerDay) + kFirstDay;
+    const auto minuteOfDay = static_cast<int>(minute % kMinutesPerDay);
+    int year, month, day;
+    CivilFromDays(days - kDaysFrom1970To1899, year, month, day);
+    char pair[2];
+    const auto append = [&](int value) { minuteText_.append(pair, PutPair(pair, value)); };
+    minuteText_.clear();
+    append(year / 100);
+    append(year % 100);
+    minuteText_ += dateSeparator_;
+    append(month);
+    minuteText_ += dateSeparator_;
+    append(day);
+    minuteText_ += ' ';
+    append(minuteOfDay / 60);
+    minuteText_ += timeSeparator_;
+    append(minuteOfDay % 60);
+    minuteText_ += timeSeparator_;
+    cachedMinute_ = minute;
+}
 
 char* TimeStampWriter::Write(char* out, double value) {
     const double scaled = value * 86400000.0;
@@ -336,36 +354,19 @@ char* TimeStampWriter::Write(char* out, double value) {
     if (fraction <= -0.5) --ms;
     if (ms < kFirstMs || ms > kLastMs) return out;
     // Offset to a positive count so that the divisions need no sign fix-up.
+    constexpr std::uint64_t kMsPerMinute = 60000;
     const auto sinceFirst = static_cast<std::uint64_t>(ms - kFirstMs);
-    const auto days = static_cast<long long>(sinceFirst / kMsPerDay) + kFirstDay;
-    const auto msOfDay = static_cast<std::uint32_t>(sinceFirst % kMsPerDay);
-    if (days != cachedDay_) {
-        int year, month, day;
-        CivilFromDays(days - kDaysFrom1970To1899, year, month, day);
-        char date[16];
-        char* p = PutPair(PutPair(date, year / 100), year % 100);
-        cachedDate_.assign(date, p);
-        cachedDate_ += dateSeparator_;
-        cachedDate_.append(date, PutPair(date, month));
-        cachedDate_ += dateSeparator_;
-        cachedDate_.append(date, PutPair(date, day));
-        cachedDate_ += ' ';
-        cachedDay_ = days;
-    }
-    const std::size_t dateLength = cachedDate_.size();
-    if (dateLength <= 16) {
-        std::memcpy(out, cachedDate_.data(), 16);  // a fixed size copies without a call
+    const std::uint64_t minute = sinceFirst / kMsPerMinute;
+    const auto msOfMinute = static_cast<std::uint32_t>(sinceFirst - minute * kMsPerMinute);
+    if (minute != cachedMinute_) MakeMinute(minute);
+    const std::size_t minuteLength = minuteText_.size();
+    if (minuteLength <= kCopyBytes) {
+        std::memcpy(out, minuteText_.data(), kCopyBytes);  // a fixed size copies without a call
     } else {
-        std::memcpy(out, cachedDate_.data(), dateLength);
+        std::memcpy(out, minuteText_.data(), minuteLength);
     }
-    char* p = out + dateLength;
-    const std::uint32_t millis = msOfDay % 1000;
-    const std::uint32_t secs = msOfDay / 1000;
-    p = PutPair(p, static_cast<int>(secs / 3600));
-    p = PutText(p, timeSeparator_);
-    p = PutPair(p, static_cast<int>(secs / 60 % 60));
-    p = PutText(p, timeSeparator_);
-    p = PutPair(p, static_cast<int>(secs % 60));
+    char* p = PutPair(out + minuteLength, static_cast<int>(msOfMinute / 1000));
+    const std::uint32_t millis = msOfMinute % 1000;
     if (secondDecimals_ >= 1 && secondDecimals_ <= 3) {
         // Extra decimals are cut, not rounded.
         *p++ = '.';

@@ -5,6 +5,7 @@
 // for a value it cannot show.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -55,7 +56,8 @@ bool AppendTimeStamp(std::string& out, double value, int secondDecimals,
 long long DaysFromCivil(int year, int month, int day);
 
 // Writes date-times of one format into caller-provided room, remembering the
-// last date so that a run of rows on one day costs only the time of day.
+// text of the last minute ("yyyy/mm/dd hh:nn:"), so that a run of rows in one
+// minute costs only the seconds.
 class TimeStampWriter {
   public:
     TimeStampWriter(const RegionalFormat& regional, int secondDecimals);
@@ -65,12 +67,17 @@ class TimeStampWriter {
     char* Write(char* out, double value);
 
   private:
+    // The text of a minute is copied in this many bytes at once when it fits.
+    static constexpr std::size_t kCopyBytes = 32;
+
+    void MakeMinute(std::uint64_t minute);
+
     std::string timeSeparator_;
     std::string dateSeparator_;
     int secondDecimals_;
     std::size_t maxLength_;
-    long long cachedDay_;
-    std::string cachedDate_;  // "yyyy/mm/dd " of cachedDay_
+    std::uint64_t cachedMinute_;  // minutes since the first day that can be shown
+    std::string minuteText_;      // "yyyy/mm/dd hh:nn:" of cachedMinute_
 };
 
 }  // namespace tarnimex
