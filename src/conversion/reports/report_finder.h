@@ -13,6 +13,7 @@
 #include "conversion/reports/sentence.h"
 #include "conversion/reports/time_stamp.h"
 #include "conversion/simd/key_search.h"
+#include "conversion/simd/same_bytes.h"
 
 namespace tarnimex {
 
@@ -65,7 +66,9 @@ void ReportFinder::Find(std::string_view line, Accepted&& accepted) {
         const std::size_t end =
             indexed ? lineReports_.Split(pos, sentenceKey_.size(), fields_, count)
                     : SplitReport(line.substr(pos), sentenceKey_.size(), fields_, count);
-        if (secondKey_.empty() || fields_[5] == secondKey_) accepted(Read(fields_));
+        if (secondKey_.empty() || (fields_[5].size() == secondKey_.size() &&
+                                    SameBytes(fields_[5].data(), secondKey_.data(), secondKey_.size())))
+            accepted(Read(fields_));
         // A key that starts with "$" and holds no other cannot start inside
         // the report: the next one is at the report's end or later.
         const std::size_t next = pos + (end < kSearchStep ? end

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <optional>
 
+#include "conversion/simd/same_bytes.h"
+
 namespace tarnimex {
 
 namespace {
@@ -282,7 +284,7 @@ TimeStampReader::TimeStampReader(const RegionalFormat& regional)
 double TimeStampReader::Read(std::string_view text) {
     const std::size_t size = text.size();
     if (!usual_ || size < kUsualMin || size > kUsualMax) return ParseTimeStamp(text, regional_);
-    if (!cached_ || std::memcmp(text.data(), dateText_, sizeof dateText_) != 0) {
+    if (!cached_ || !SameBytes(text.data(), dateText_, sizeof dateText_)) {
         // A new date: read it whole, and remember it when it is of the usual shape.
         const double value = ParseTimeStamp(text, regional_);
         const std::optional<DateTimeFields> date = ReadUsualDate(text, regional_);

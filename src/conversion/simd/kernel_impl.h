@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "conversion/simd/kernels.h"
+#include "conversion/simd/same_bytes.h"
 #include "conversion/simd/vector_ops.h"
 
 namespace tarnimex {
@@ -50,7 +51,7 @@ LinesPassed PassLinesWith(const unsigned char* data, std::size_t begin, std::siz
     LinesPassed passed;
     if (maxLines == 0) return passed;
     auto keyAt = [&](std::size_t j) {
-        return end - j >= k && std::memcmp(data + j, keyBytes, k) == 0;
+        return end - j >= k && SameBytes(data + j, keyBytes, k);
     };
     std::uint32_t previousEnd = 1;  // the line is empty at begin: as if after a line end
     std::size_t i = begin;
@@ -68,7 +69,7 @@ LinesPassed PassLinesWith(const unsigned char* data, std::size_t begin, std::siz
             if (stop != 0) candidates &= (stop ^ (stop - 1)) >> 1;
             for (; candidates != 0; candidates &= candidates - 1) {
                 const unsigned bit = static_cast<unsigned>(__builtin_ctz(candidates));
-                if (std::memcmp(data + i + bit + 1, keyBytes + 1, k - 1) == 0) {
+                if (SameBytes(data + i + bit + 1, keyBytes + 1, k - 1)) {
                     stop = std::uint32_t{1} << bit;
                     break;
                 }
@@ -147,13 +148,13 @@ std::size_t FindKeyWith(const char* text, std::size_t size, const char* key, std
                                  Vec::EqualAnyMask(Vec::Load(data + i + k - 1), final);
             for (; mask != 0; mask &= mask - 1) {
                 const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
-                if (std::memcmp(text + at + 1, key + 1, k - 1) == 0) return at;
+                if (SameBytes(text + at + 1, key + 1, k - 1)) return at;
             }
         }
     }
     for (; i <= last; ++i) {
         if (data[i] == first && data[i + k - 1] == final &&
-            std::memcmp(text + i + 1, key + 1, k - 1) == 0) {
+            SameBytes(text + i + 1, key + 1, k - 1)) {
             return i;
         }
     }
