@@ -184,10 +184,11 @@ bool OutputRows::WriteAll(std::string_view header, std::string_view summary,
         return true;
     }
 
-    // Other threads make pieces ahead, each into the slot of its number; the
-    // caller makes the piece it is to write when no thread has, and writes in
-    // order. A slot is free again once its piece is written.
-    const std::size_t slots = kPiecesAhead * makers + 1;
+    // Every thread makes pieces, each into the slot of its number, and the
+    // caller writes them in order: while the piece it is to write is still
+    // being made, it makes one further on. A slot is free again once its piece
+    // is written.
+    const std::size_t slots = kPiecesAhead * (makers + 1) + 1;
     std::vector<Text> texts(slots);
     std::vector<std::size_t> made(slots, static_cast<std::size_t>(-1));
     std::mutex mutex;
@@ -233,21 +234,29 @@ bool OutputRows::WriteAll(std::string_view header, std::string_view summary,
         }
         try {
             TimeStampWriter writer = times;
-            for (std::size_t k = 0; k < pieces.size() && ok; ++k) {
-                bool mine = false;
-                {
-                    std::unique_lock lock(mutex);
-                    if (next == k) {
-                        next = k + 1;
-                        mine = true;
-                    } else {
-                        changed.wait(lock, [&] { return made[k % slots] == k || stop; });
-                        if (stop) break;
+            bool stopped = false;
+            for (std::size_t k = 0; k < pieces.size() && ok && !stopped; ++k) {
+                for (;;) {
+                    std::size_t j;
+                    {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] {
+                            return made[k % slots] == k || stop ||
+                                   (next < pieces.size() && next < written + slots);
+                        });
+                        stopped = stop;
+                        if (made[k % slots] == k || stopped) break;
+                        j = next++;
                     }
+                    MakeRows(pieces[j].begin, pieces[j].end, j == 0 ? summary : "", writer,
+                             texts[j % slots]);
+                    {
+                        const std::lock_guard lock(mutex);
+                        made[j % slots] = j;
+                    }
+                    changed.notify_all();
                 }
-                if (mine)
-                    MakeRows(pieces[k].begin, pieces[k].end, k == 0 ? summary : "", writer,
-                             texts[k % slots]);
+                if (stopped) break;
                 ok = write(texts[k % slots].View());
                 {
                     const std::lock_guard lock(mutex);
