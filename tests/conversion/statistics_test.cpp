@@ -307,7 +307,7 @@ TEST_F(RunStatistics, EveryReportCountsWithOrWithoutLimiting) {
     std::string bytes = "$GPGGA,noise\r\n";
     for (int s = 0; s < 40; ++s) {
         const std::string delay = s >= 10 && s < 14 ? "60.5" : s == 20 ? "x" : "0.1";
-        char time[32];
+        char time[48];
         std::snprintf(time, sizeof time, "2023/07/05 12:00:%02d.000", s + (s >= 30 ? 15 : 0));
         bytes += test::ReportLine(s == 25 ? "2023/13/05 12:00:00" : time, delay);
     }

@@ -315,9 +315,7 @@ TimeStampWriter::TimeStampWriter(const RegionalFormat& regional, int secondDecim
       maxLength_(std::max<std::size_t>(15 + 2 * dateSeparator_.size() + 2 * timeSeparator_.size(),
                                        kCopyBytes) +
                  6),
-      cachedMinute_(UINT64_MAX) {
-    minuteText_.reserve(kCopyBytes);  // the fixed-size copy reads within the text's room
-}
+      cachedMinute_(UINT64_MAX) {}
 
 void TimeStampWriter::MakeMinute(std::uint64_t minute) {
     constexpr std::uint64_t kMinutesPerDay = 1440;
@@ -339,6 +337,8 @@ void TimeStampWriter::MakeMinute(std::uint64_t minute) {
     minuteText_ += timeSeparator_;
     append(minuteOfDay % 60);
     minuteText_ += timeSeparator_;
+    if (minuteText_.size() <= kCopyBytes)
+        std::memcpy(minuteRoom_, minuteText_.data(), minuteText_.size());
     cachedMinute_ = minute;
 }
 
@@ -363,7 +363,7 @@ char* TimeStampWriter::Write(char* out, double value) {
     if (minute != cachedMinute_) MakeMinute(minute);
     const std::size_t minuteLength = minuteText_.size();
     if (minuteLength <= kCopyBytes) {
-        std::memcpy(out, minuteText_.data(), kCopyBytes);  // a fixed size copies without a call
+        std::memcpy(out, minuteRoom_, kCopyBytes);  // a fixed size copies without a call
     } else {
         std::memcpy(out, minuteText_.data(), minuteLength);
     }

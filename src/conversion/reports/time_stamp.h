@@ -78,6 +78,9 @@ class TimeStampWriter {
     std::size_t maxLength_;
     std::uint64_t cachedMinute_;  // minutes since the first day that can be shown
     std::string minuteText_;      // "yyyy/mm/dd hh:nn:" of cachedMinute_
+    // The same in room of a fixed size, when it fits: a copy of the writer
+    // (one per thread) copies it whole, where a string's room is not copied.
+    char minuteRoom_[kCopyBytes]{};
 };
 
 }  // namespace tarnimex
