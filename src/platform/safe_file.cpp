@@ -91,7 +91,7 @@ constexpr std::size_t kLongestTempName = 4096;
 enum SlotState : int { kFree, kFilling, kHeld, kRemoving };
 struct TempSlot {
     std::atomic<int> state{kFree};
-    char name[kLongestTempName];
+    char name[kLongestTempName]{};
 };
 constinit TempSlot tempSlots[kTempSlots];
 
