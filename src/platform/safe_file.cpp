@@ -22,6 +22,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 #endif
 
 namespace tarnimex {
@@ -342,6 +346,10 @@ SafeFile::SafeFile(std::string name, Durability durability)
             std::ignore = ::fchown(file_, static_cast<uid_t>(-1), old.st_gid);
         // The new file takes the old one's permissions (umask aside).
         ::fchmod(file_, old.st_mode & 07777);
+#ifdef __linux__
+        struct statfs where {};
+        startWriteOut_ = ::fstatfs(file_, &where) == 0 && where.f_type == EXT4_SUPER_MAGIC;
+#endif
     }
 }
 
@@ -353,6 +361,18 @@ bool SafeFile::Put(std::string_view bytes) {
             error_ = written < 0 ? errno : kUnknownWriteError;
         } else {
             bytes.remove_prefix(static_cast<std::size_t>(written));
+            putBytes_ += written;
+#ifdef __linux__
+            // ext4 writes a new file out when it is renamed over another, and
+            // the rename waits for it (a fifth of the time of a 35 MB CSV).
+            // Asked for step by step as the file is written, that work overlaps
+            // the writing. A request only: a failure shows in a write or the close.
+            if (startWriteOut_ && putBytes_ - writeOutFrom_ >= kWriteOutStep) {
+                ::sync_file_range(file_, writeOutFrom_, putBytes_ - writeOutFrom_,
+                                  SYNC_FILE_RANGE_WRITE);
+                writeOutFrom_ = putBytes_;
+            }
+#endif
         }
     }
     return error_ == 0;

@@ -10,6 +10,7 @@
 // in place, all at once on Commit.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -79,6 +80,11 @@ class SafeFile {
     FileHandle file_ = kNoFile;
     int error_ = 0;
     int tempSlot_ = -1;  // where RemoveTemporaryFiles finds temp_
+    // Replacing a file on ext4: the bytes put are written out every step.
+    static constexpr std::int64_t kWriteOutStep = 4 << 20;
+    bool startWriteOut_ = false;
+    std::int64_t putBytes_ = 0;
+    std::int64_t writeOutFrom_ = 0;
 };
 
 // Gives the file exactly these bytes or leaves it as it was; throws FileError.

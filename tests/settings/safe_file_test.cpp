@@ -45,6 +45,18 @@ TEST(SafeFileTest, ReplacesTheContentsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(ReadBytes(folder / "real.ini"), "new");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()),
               kEntries);
+
+    // A large file replacing another is written out while it is written (on
+    // ext4): in many writes, every byte stays in its place.
+    std::string large;
+    for (int i = 0; large.size() < (9u << 20); ++i) large += std::to_string(i) + ',';
+    {
+        SafeFile file(folder / "real.ini", Durability::kCached);
+        for (std::size_t at = 0; at < large.size(); at += 100'000)
+            ASSERT_TRUE(file.Write(std::string_view(large).substr(at, 100'000)));
+        file.Commit();
+    }
+    EXPECT_EQ(ReadBytes(folder / "real.ini"), large);
 }
 
 TEST(SafeFileTest, ReadOnlyFileIsRefusedAndKept) {
