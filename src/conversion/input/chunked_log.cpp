@@ -16,7 +16,10 @@ namespace {
 constexpr std::int64_t kPointLines = 64;
 // The last chunk's reader reads to the end of the log, however far it is.
 constexpr std::int64_t kNoEnd = std::numeric_limits<std::int64_t>::max();
-// Chunks read ahead of the one being handed out, beyond one per thread.
+// Chunks read ahead of the one being handed out, beyond one per thread. Two
+// took about 0.9 of the time of the 4-day mixed log on two cores, but each
+// holds a chunk's records, a large page, and logs of 20 to 35 MB then went
+// past their memory bound; none took 1.4 times as long.
 constexpr std::size_t kExtraAhead = 1;
 
 LinePoint PointOf(const LogReader& reader, std::int64_t lines, std::size_t reports) {
