@@ -77,9 +77,10 @@ deps test-deps deb-deps windows-deps screenshot-deps:
 
 # make run builds the programs only, make bench the same folder with the
 # benchmarks; make test builds the tests (and benchmarks) in a folder of their own.
+BUILD_BENCH ?= OFF
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
-	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=OFF
+	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=$(BUILD_BENCH)
 
 build: configure
 	cmake --build $(BUILD) -j$$(nproc)
@@ -156,9 +157,7 @@ fuzz-smoke: fuzz-build
 
 # The benchmarks measure the programs as make run builds them.
 bench: test-deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIMEX_WERROR=ON \
-	  -DTARNIMEX_BUILD_TESTS=OFF -DTARNIMEX_BUILD_BENCH=ON
-	cmake --build $(BUILD) -j$$(nproc)
+	$(MAKE) build BUILD_BENCH=ON
 	BUILD=$(BUILD) RUNS=$(BENCH_RUNS) ./bench/run_bench.sh
 
 # Windows: the converter, settings, command line and window with their tests,

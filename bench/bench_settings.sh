@@ -7,3 +7,6 @@ DATA_DIR=${TARNIMEX_BENCH_DIR:-${TMPDIR:-/tmp}/tarnimex-bench}
 CONVERT_OPTS=${TARNIMEX_CONVERT_OPTS:---date-order ymd --date-sep / --time-sep : --decimal-sep .}
 GEN=${TARNIMEX_GEN:-$BUILD/bench/tarnimex-gen-log}
 CONVERT=${TARNIMEX_CONVERT:-$BUILD/src/cli/tarnimex-convert}
+
+# The median of the numbers on standard input, one a line.
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }

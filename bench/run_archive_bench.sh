@@ -24,7 +24,6 @@ done
 now() {
     if [[ -n "${EPOCHREALTIME:-}" ]]; then echo "${EPOCHREALTIME/,/.}"; else date +%s.%N; fi
 }
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # Median wall-clock seconds of a command over RUNS runs.
 timed() {
     local times=() t0 t1

@@ -10,12 +10,14 @@
 #       --limits docs/limits-example.ini       # what the timing metrics cost
 #
 # Each writes its own CSV, replacing the one of its run before, as a user's
-# second conversion of a log does.
+# second conversion of a log does. TARNIMEX_CONVERT_OPTS as for bench/run_bench.sh.
 set -euo pipefail
 [ $# -ge 5 ] || { sed -n 3,10p "$0" >&2; exit 2; }
 log=$1 runs=$2 jobs=$3 convert_a=$4 convert_b=$5
 shift 5
-options=(--date-order ymd --date-sep / --time-sep : --decimal-sep . --quiet --jobs "$jobs")
+source "$(dirname "$0")/bench_settings.sh"
+# shellcheck disable=SC2206  # the regional options are a word list
+options=($CONVERT_OPTS --quiet --jobs "$jobs")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 run() {  # label, converter, extra options...: "label wall cpu"
@@ -37,10 +39,9 @@ run() {  # label, converter, extra options...: "label wall cpu"
 for ((i = 0; i < runs; i++)); do
     if ((i % 2)); then run A "$convert_a"; run B "$convert_b" "$@"; else run B "$convert_b" "$@"; run A "$convert_a"; fi
 done >"$scratch/times"
-median() { awk -v k="$1" -v f="$2" '$1 == k {print $f}' "$scratch/times" | sort -g |
-    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+values() { awk -v k="$1" -v f="$2" '$1 == k {print $f}' "$scratch/times"; }
 for f in 2 3; do
-    a=$(median A $f) b=$(median B $f)
+    a=$(values A $f | median) b=$(values B $f | median)
     awk -v what="$([ $f = 2 ] && echo wall-clock || echo processor)" -v a="$a" -v b="$b" \
         'BEGIN {printf "%-10s A %.3f s, B %.3f s: B/A %.3f\n", what, a, b, b / a}'
 done
