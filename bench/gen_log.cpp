@@ -28,22 +28,26 @@ struct Options {
     std::uint64_t seed = 1;
     bool nmeaOnly = false;
     bool reportsEveryLine = false;
+    std::uint64_t reportEvery = 1;  // epochs
     std::string output;
 };
 
 constexpr const char* kUsage =
-    "usage: tarnimex-gen-log [--days N] [--seed N] [--nmea-only] [--reports-every-line] -o FILE\n"
+    "usage: tarnimex-gen-log [--days N] [--seed N] [--nmea-only] [--reports-every-line]\n"
+    "                        [--report-every N] -o FILE\n"
     "  --days N              length of the log in days of 1 Hz epochs (default 1, may be a "
     "fraction)\n"
     "  --seed N              seed of the pseudo-random content (default 1)\n"
     "  --nmea-only           no binary frames\n"
     "  --reports-every-line  a delay report after every sentence\n"
+    "  --report-every N      the epoch's report only every N epochs (default 1)\n"
     "  -o FILE               the log to write\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const bool takesValue = arg == "--days" || arg == "--seed" || arg == "-o";
+        const bool takesValue =
+            arg == "--days" || arg == "--seed" || arg == "--report-every" || arg == "-o";
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "tarnimex-gen-log: %s needs a value\n", argv[i]);
             return false;
@@ -55,12 +59,13 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                 std::fprintf(stderr, "tarnimex-gen-log: bad --days: %s\n", argv[i]);
                 return false;
             }
-        } else if (arg == "--seed") {
+        } else if (arg == "--seed" || arg == "--report-every") {
+            std::uint64_t& value = arg == "--seed" ? options.seed : options.reportEvery;
             const std::string_view text = argv[++i];
-            const auto [end, ec] =
-                std::from_chars(text.data(), text.data() + text.size(), options.seed);
-            if (ec != std::errc() || end != text.data() + text.size()) {
-                std::fprintf(stderr, "tarnimex-gen-log: bad --seed: %s\n", argv[i]);
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (ec != std::errc() || end != text.data() + text.size() ||
+                (value == 0 && arg == "--report-every")) {
+                std::fprintf(stderr, "tarnimex-gen-log: bad %s: %s\n", argv[i - 1], argv[i]);
                 return false;
             }
         } else if (arg == "-o") {
@@ -112,7 +117,7 @@ class LogGenerator {
             Frame(out, AppendMediaTekPosition);
             nextMediaTek_ = NextInterval();
         }
-        Report(out);
+        if (++epoch_ % options_.reportEvery == 0) Report(out);
         AdvanceOneSecond(receiver_, rng_);
     }
 
@@ -153,6 +158,7 @@ class LogGenerator {
     int nextSirf_;
     int nextMediaTek_;
     int reportInEpoch_ = 0;
+    std::uint64_t epoch_ = 0;
 };
 
 bool WriteAll(std::FILE* file, const std::string& bytes) {

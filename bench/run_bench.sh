@@ -44,6 +44,7 @@ LOGS=(
     "mixed-4d|--days 4"
     "nmea-only-4d|--days 4 --nmea-only"
     "reports-1d|--days 1 --reports-every-line"
+    "hourly-4d|--days 4 --report-every 3600"
 )
 
 mkdir -p "$DATA_DIR"
