@@ -10,3 +10,9 @@ CONVERT=${TARNIMEX_CONVERT:-$BUILD/src/cli/tarnimex-convert}
 
 # The median of the numbers on standard input, one a line.
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# Wall-clock seconds; bash's own clock where it has one (a decimal comma in
+# some locales), else date.
+now() {
+    if [[ -n "${EPOCHREALTIME:-}" ]]; then echo "${EPOCHREALTIME/,/.}"; else date +%s.%N; fi
+}

@@ -21,9 +21,6 @@ for tool in gzip zcat xz xzcat zstd zstdcat bzip2 bzcat; do
     command -v "$tool" > /dev/null || die "$tool is not installed"
 done
 
-now() {
-    if [[ -n "${EPOCHREALTIME:-}" ]]; then echo "${EPOCHREALTIME/,/.}"; else date +%s.%N; fi
-}
 # Median wall-clock seconds of a command over RUNS runs.
 timed() {
     local times=() t0 t1

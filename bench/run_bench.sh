@@ -32,12 +32,6 @@ else
     die "neither /usr/bin/time nor $BUILD/bench/tarnimex-peak-rss is available"
 fi
 
-# Wall-clock seconds; bash's own clock avoids a fork per reading.
-now() {
-    if [[ -n "${EPOCHREALTIME:-}" ]]; then echo "${EPOCHREALTIME/,/.}"; else date +%s.%N; fi
-}
-
-
 # name  generator options
 LOGS=(
     "mixed-1d|--days 1"
