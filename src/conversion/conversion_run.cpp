@@ -241,13 +241,16 @@ FrameCounts ReadReportsInChunks(ChunkedLog& chunks, std::int64_t size, const Con
     ChunkedLog::Stretch stretch;
     while (!AbortRequested && chunks.Next(stretch)) {
         std::int64_t line = state.LineCount;
+        std::string_view texts = stretch.texts;
         for (const FoundReport& found : stretch.reports) {
+            const std::string_view delayText = texts.substr(0, found.textSize);
+            texts.remove_prefix(delayText.size());
             const std::int64_t reportLine = found.line + stretch.lineOffset + 1;
             if (reportLine != line && !countTo((line = reportLine) - 1)) break;
             state.LineCount = reportLine;
-            state.HandleAccepted({found.time,
-                                  found.delayRead ? std::optional(found.delay) : std::nullopt,
-                                  stretch.texts.substr(found.textBegin, found.textSize)});
+            state.HandleAccepted(
+                {found.time, std::isnan(found.delay) ? std::nullopt : std::optional(found.delay),
+                 delayText});
         }
         if (AbortRequested || !countTo(stretch.lines)) break;
         // One reader's last step, to the end of the log, counts as a line.

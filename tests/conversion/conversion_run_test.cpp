@@ -577,6 +577,7 @@ TEST_F(FastAndReference, RandomLogsWithReports) {
     const std::string pieces[] = {
         test::Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"),
         test::ReportLine("2023/07/05 12:34:56.5", "0.123"),
+        test::ReportLine("2023/07/05 12:34:56.7", "n/a"),  // a delay that is no number
         "$GPTXT,01,01,02,RMC delay,2023/07/05 12:34:57,60.5*00",
         "$GPTXT$GPTXT,1,1,1,RMC delay,2023/07/05 12:34:58.25,-0.2\r",
         test::Ubx(1, 7, std::string(92, 'U')),

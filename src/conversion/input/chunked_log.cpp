@@ -19,22 +19,18 @@ constexpr std::int64_t kNoEnd = std::numeric_limits<std::int64_t>::max();
 // Chunks read ahead of the one being handed out, beyond one per thread: two
 // took 0.91 of the time of one on the 4-day logs on two cores, 0.95-0.98 on
 // a log with a report on every line; none took 1.4 times as long. What a
-// chunk read ahead holds is its reports, within what their CSV allows for.
+// chunk read ahead holds is its reports, 32 bytes each.
 constexpr std::size_t kExtraAhead = 2;
 
-// A chunk's reports start in room of plain pages, which fault only as they are
-// filled, and move to a large page at once when they outgrow it. A large page
-// for every chunk in flight would hold 2 MiB each whatever the reports: a log
-// with a report an hour took 18 MiB on two threads where its memory bound was
-// 16, and a 47 MB log with a report every fourth second 18.5 against 17.7.
-// Only logs of nearly a report a line go on to the large page, whose CSV
-// allows for it; they pay about a hundred faults per chunk record for it.
-constexpr std::size_t kFirstReports = (512 << 10) / sizeof(FoundReport);
-constexpr std::size_t kLargeReports =
-    (kLargeBlockBytes + sizeof(FoundReport) - 1) / sizeof(FoundReport);
+static_assert(sizeof(FoundReport) == 32);
+// A chunk's reports get room for one every so many bytes of the chunk at once:
+// growing through smaller blocks would touch each of them, page by page, where
+// pages of the room are only counted and faulted as they are filled.
+constexpr std::int64_t kRoomPerReportBytes = 32;
 
-LinePoint PointOf(const LogReader& reader, std::int64_t lines, std::size_t reports) {
-    return {reader.Position(), lines, reports, reader.Frames(), reader.PreviousByte()};
+LinePoint PointOf(const LogReader& reader, std::int64_t lines, const ChunkRead& read) {
+    return {reader.Position(), lines,           read.reports.size(),
+            read.texts.size(), reader.Frames(), reader.PreviousByte()};
 }
 
 // A line is found again from a point in blocks of this size: its few lines
@@ -76,7 +72,7 @@ class LimitedSource : public ByteSource {
     read.points.clear();
     read.reports.clear();
     read.texts.clear();
-    if (read.reports.capacity() < kFirstReports) read.reports.reserve(kFirstReports);
+    read.reports.reserve(static_cast<std::size_t>(plan.chunkBytes / kRoomPerReportBytes));
     read.reachedEnd = read.cut = false;
     read.met.reset();
     read.error = nullptr;
@@ -93,7 +89,7 @@ class LimitedSource : public ByteSource {
     const std::int64_t limit = ends && !trusted ? end + plan.overrunBytes : kNoEnd;
     if (limit != kNoEnd) source = std::make_unique<LimitedSource>(std::move(source), limit - start);
     reader.OpenAt(std::move(source), log.Size(), start, before);
-    read.points.push_back(PointOf(reader, 0, 0));
+    read.points.push_back(PointOf(reader, 0, read));
 
     std::int64_t lines = 0;
     std::int64_t linesPastEnd = 0;
@@ -127,17 +123,17 @@ class LimitedSource : public ByteSource {
             }
             passed = 1;
             finder.Find(line, [&](const ReportValues& values) {
-                if (read.reports.size() == kFirstReports) read.reports.reserve(kLargeReports);
-                read.reports.push_back({lines, values.time, values.delay.value_or(0.0),
-                                        values.delay.has_value(), read.texts.size(),
-                                        values.delayText.size()});
+                read.reports.push_back(
+                    {lines, values.time,
+                     values.delay.value_or(std::numeric_limits<double>::quiet_NaN()),
+                     values.delayText.size()});
                 read.texts += values.delayText;
             });
         }
         lines += passed;
         if (ends && reader.Position() > end) linesPastEnd += passed;
         if (nearEnd || lines % kPointLines == 0)
-            read.points.push_back(PointOf(reader, lines, read.reports.size()));
+            read.points.push_back(PointOf(reader, lines, read));
         if (meeting) {
             const std::int64_t position = reader.Position();
             while (meetAt < meet->size() && (*meet)[meetAt].position < position) ++meetAt;
@@ -149,7 +145,7 @@ class LimitedSource : public ByteSource {
             }
         }
     }
-    read.end = PointOf(reader, lines, read.reports.size());
+    read.end = PointOf(reader, lines, read);
     reader.Close();
 }
 
@@ -363,7 +359,7 @@ bool ChunkedLog::Next(Stretch& stretch) {
     const auto& reports = shown_->reports;
     stretch.reports =
         std::span(reports).subspan(shownStart_.reports, shownEnd_.reports - shownStart_.reports);
-    stretch.texts = shown_->texts;
+    stretch.texts = std::string_view(shown_->texts).substr(shownStart_.texts);
     stretch.lineOffset = shownLinesBefore_ - shownStart_.lines;
     stretch.lines = shownLinesBefore_ + shownEnd_.lines - shownStart_.lines;
     stretch.last = finished_;

@@ -38,7 +38,6 @@
 #include "conversion/input/log_reader.h"
 #include "conversion/input/seekable_log.h"
 #include "conversion/reports/report_finder.h"
-#include "platform/large_memory.h"
 
 namespace tarnimex {
 
@@ -60,13 +59,13 @@ struct ChunkPlan {
     static int DefaultThreads();
 };
 
-// A report as a chunk's reader found it.
+// A report as a chunk's reader found it: 32 bytes, as a dense chunk holds
+// tens of thousands and several chunks are read at once.
 struct FoundReport {
     std::int64_t line;  // lines the chunk's reader completed before the report's line
     double time;
-    double delay;
-    bool delayRead;
-    std::size_t textBegin, textSize;  // the delay as written, in the chunk's texts
+    double delay;          // NaN where the text is no number (a number read is never NaN)
+    std::size_t textSize;  // the delay as written: so many next bytes of the chunk's texts
 };
 
 // Where a chunk's reader completed a line (or started).
@@ -74,6 +73,7 @@ struct LinePoint {
     std::int64_t position = 0;  // the log's offset just past the line end
     std::int64_t lines = 0;     // lines the reader completed up to here
     std::size_t reports = 0;    // reports it found up to here
+    std::size_t texts = 0;      // and the bytes of their delays' texts
     FrameCounts frames;         // frames it met up to here
     unsigned char prevByte = 0;
 };
@@ -86,9 +86,12 @@ struct ChunkRead {
     // Read again up to a line end the next chunk's reader noted, there: its
     // index among that reader's points.
     std::optional<std::size_t> met;
-    // Long and refilled chunk after chunk: on large pages where there are any.
-    std::vector<FoundReport, LargeAllocator<FoundReport>> reports;
-    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> texts;
+    // In plain pages, which count only as they are filled: a large page for
+    // each of the chunks in flight would hold 2 MiB of memory however few
+    // reports a chunk has, and more than the CSV allows for where Limiting
+    // keeps few of many.
+    std::vector<FoundReport> reports;
+    std::string texts;
     std::exception_ptr error;
 };
 
@@ -111,7 +114,7 @@ class ChunkedLog {
 
     struct Stretch {
         std::span<const FoundReport> reports;
-        std::string_view texts;   // of the reports' delays
+        std::string_view texts;   // of the reports' delays, the first report's first
         std::int64_t lineOffset;  // a report's line plus this is its line in the log
         std::int64_t lines;       // lines of the log up to the stretch's end
         bool last;                // it ends at the end of the log

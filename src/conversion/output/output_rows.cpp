@@ -17,6 +17,8 @@ namespace {
 // text and of the mark, then their bytes. A length below 255 takes one byte;
 // 255 announces four more.
 constexpr std::size_t kMaxLengthBytes = 5;
+// The first chunk of rows: about 11,000 of them.
+constexpr std::size_t kFirstChunkSize = 256 << 10;
 // Pieces made ahead of the one being written, per thread that makes them.
 constexpr std::size_t kPiecesAhead = 2;
 
@@ -56,9 +58,11 @@ void OutputRows::Add(double time, double delay, std::string_view delayText, std:
         // A record never spans chunks; an oversized one gets a chunk of its own.
         if (!chunks_.empty() && chunks_.back().size == 0) chunks_.pop_back();
         Chunk chunk;
-        chunk.capacity = needed > kChunkSize ? needed : kChunkSize;
-        // On large pages where there are any: a few page faults instead of
-        // one per 4 KiB of rows.
+        // The first in plain pages, which count only as they are filled: a
+        // CSV of a few rows would hold a large page. The rest on large pages
+        // where there are any: a few page faults instead of one per 4 KiB.
+        const std::size_t size = chunks_.empty() ? kFirstChunkSize : kChunkSize;
+        chunk.capacity = std::max(needed, size);
         chunk.data = {static_cast<char*>(AllocateLarge(chunk.capacity)), Free{chunk.capacity}};
         chunks_.push_back(std::move(chunk));
     }
