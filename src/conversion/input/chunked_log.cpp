@@ -22,7 +22,6 @@ constexpr std::int64_t kNoEnd = std::numeric_limits<std::int64_t>::max();
 // chunk read ahead holds is its reports, 32 bytes each.
 constexpr std::size_t kExtraAhead = 2;
 
-static_assert(sizeof(FoundReport) == 32);
 // A chunk's reports get room for one every so many bytes of the chunk at once:
 // growing through smaller blocks would touch each of them, page by page, where
 // pages of the room are only counted and faulted as they are filled.

@@ -67,6 +67,7 @@ struct FoundReport {
     double delay;          // NaN where the text is no number (a number read is never NaN)
     std::size_t textSize;  // the delay as written: so many next bytes of the chunk's texts
 };
+static_assert(sizeof(FoundReport) == 32);
 
 // Where a chunk's reader completed a line (or started).
 struct LinePoint {
