@@ -120,7 +120,7 @@ TEST(Kernels, TextScanRandomMixes) {
     }
 }
 
-// Fletcher sums, key search and report marks over random lines and lengths
+// Fletcher sums, byte sums, key search and report marks over random lines and lengths
 // that cross every vector width.
 TEST(Kernels, AgreeWithScalar) {
     const std::vector<const Kernel*> kernels = RunnableKernels();
@@ -147,6 +147,7 @@ TEST(Kernels, AgreeWithScalar) {
             kernel->fletcher(bytes, text.size(), &a, &b);
             ASSERT_EQ(a, expectedA);
             ASSERT_EQ(b, expectedB);
+            ASSERT_EQ(kernel->byteSum(bytes, text.size()), scalar.byteSum(bytes, text.size()));
             ASSERT_EQ(kernel->findKey(text.data(), text.size(), key.data(), key.size(), from),
                       scalar.findKey(text.data(), text.size(), key.data(), key.size(), from))
                 << text;

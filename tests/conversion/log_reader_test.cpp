@@ -232,9 +232,14 @@ std::string RandomLog(std::mt19937& rng, std::size_t pieces) {
             case 0:
                 out += Ubx(pick(256), pick(256), payload, pick(4) != 0);
                 break;
-            case 1:
-                out += Sirf(payload, pick(4) != 0);
+            case 1: {
+                // Now and then a trailer inside the payload, or a length that lies.
+                std::string frame =
+                    Sirf(pick(6) != 0 ? payload : payload + "\xB0\xB3" + payload, pick(4) != 0);
+                if (pick(6) == 0) frame[2 + pick(2)] = static_cast<char>(rng());
+                out += frame;
                 break;
+            }
             case 2:
                 out += Mtk(payload, pick(4) != 0);
                 break;

@@ -2,9 +2,10 @@
 // The reader is one state machine over bytes (Step). Fast mode adds two bulk
 // moves that leave its state exactly as the byte steps would: a run of plain
 // text bytes (0x20..0x7F) needs no decision unless it follows the first sync
-// byte of a frame that starts with text, and the body of a frame that ends by
-// its length, once that length is known and the end lies in the buffer, can be
-// checked in one tight loop. Frame geometry comes from frame_kinds.h.
+// byte of a frame that starts with text, and the body of a frame, once its
+// length is known and its end (its length, or for SiRF the first B0 B3) lies in
+// the buffer, can be checked in one tight loop. Frame geometry comes from
+// frame_kinds.h.
 #include "conversion/input/log_reader.h"
 
 #include <algorithm>
@@ -103,6 +104,7 @@ void LogReader::Open(std::unique_ptr<ByteSource> source, std::int64_t size) {
     prevByte_ = 0;
     frameKind_ = FrameKind::Text;
     frameCount_ = frameLength_ = 0;
+    noTrailerBefore_ = -1;
     frames_ = {};
     ClearLine();
 }
@@ -238,6 +240,8 @@ template <FrameCheck check>
 void LogReader::AddToCheck(const unsigned char* bytes, std::size_t count) {
     if constexpr (check == FrameCheck::Fletcher) {
         kernel_->fletcher(bytes, count, &fletcherA_, &fletcherB_);
+    } else if constexpr (check == FrameCheck::Sum15) {
+        frameSum_ = static_cast<std::uint16_t>(frameSum_ + kernel_->byteSum(bytes, count));
     } else {
         for (std::size_t i = 0; i < count; ++i) AddToCheck<check>(bytes[i]);
     }
@@ -314,7 +318,10 @@ bool LogReader::BulkFrame() {
         case FrameKind::MediatekBinary:
             remaining = CheckInBulk<FrameKind::MediatekBinary>(checksOut);
             break;
-        default:  // text, or a frame that a trailer may end early
+        case FrameKind::SirfBinary:
+            remaining = CheckInBulk<FrameKind::SirfBinary>(checksOut);
+            break;
+        default:
             break;
     }
     if (remaining <= 0) return false;
@@ -348,7 +355,6 @@ bool LogReader::BulkFrame() {
 template <FrameKind kind>
 std::int32_t LogReader::CheckInBulk(bool& checksOut) {
     constexpr const FrameLayout& f = LayoutOf(kind);
-    static_assert(!f.hasTrailer, "only a frame that ends by its length is taken in bulk");
     const unsigned char* q = data_ + bufferPos_;
     const std::size_t available = bufferCount_ - bufferPos_;
     const std::int32_t first = frameCount_ + 1;  // the frame byte at q[0]
@@ -359,10 +365,31 @@ std::int32_t LogReader::CheckInBulk(bool& checksOut) {
         if (available < static_cast<std::size_t>(f.LengthEnd() - frameCount_)) return 0;
         length = f.ReadLength(byte(f.lengthAt), byte(f.LengthEnd())) + f.lengthExtra;
     }
-    // The byte steps end the frame at its length, but not before the length
-    // field's end; a length of 0 runs it to the cap.
-    const std::int32_t end =
-        length == 0 ? kMaxFrameBytes : std::clamp(length, f.LengthEnd(), kMaxFrameBytes);
+    std::int32_t end = kMaxFrameBytes;
+    if constexpr (f.hasTrailer) {
+        // The byte steps end the frame at the first trailer pair, the byte
+        // before q included, or at the cap.
+        const std::int64_t blockEnd = bufferOffset_ + static_cast<std::int64_t>(bufferCount_);
+        if (blockEnd == noTrailerBefore_) return 0;
+        const std::size_t room =
+            std::min(available, static_cast<std::size_t>(kMaxFrameBytes - frameCount_));
+        const unsigned char* t = q;
+        while ((t = static_cast<const unsigned char*>(
+                    std::memchr(t, f.trailer[1], room - static_cast<std::size_t>(t - q)))) &&
+               (t == q ? prevByte_ : t[-1]) != f.trailer[0]) {
+            ++t;
+        }
+        if (t != nullptr) {
+            end = first + static_cast<std::int32_t>(t - q);
+        } else if (room < static_cast<std::size_t>(kMaxFrameBytes - frameCount_)) {
+            noTrailerBefore_ = blockEnd;
+            return 0;
+        }
+    } else if (length != 0) {
+        // The byte steps end the frame at its length, but not before the length
+        // field's end; a length of 0 runs it to the cap.
+        end = std::clamp(length, f.LengthEnd(), kMaxFrameBytes);
+    }
     const std::int32_t remaining = end - frameCount_;
     if (remaining <= 0 || available < static_cast<std::size_t>(remaining)) return 0;
     // Bytes before the length field's end are checked whatever the length.

@@ -11,7 +11,7 @@
 // unreadable file does (IoError, with the path and the system's reason).
 //
 // Fast mode reads large blocks and skips runs of plain text and the bodies of
-// length-framed frames in bulk; reference mode takes one byte at a time through
+// frames in bulk; reference mode takes one byte at a time through
 // 2048-byte blocks. Both return the same lines and the same BytesRead, which
 // advances as if the log were read in 2048-byte blocks.
 #pragma once
@@ -123,7 +123,7 @@ class LogReader {
     void StartFrame(FrameKind kind);
     void EndFrame(bool checksOut);
     void CountFrame(bool checksOut);
-    bool BulkFrame();  // the rest of a frame that ends by its length, when it lies in the buffer
+    bool BulkFrame();  // the rest of a frame, when its end lies in the buffer
     // The check of a frame's rest in the buffer: the bytes it takes, or 0 when
     // the rest is not all there.
     template <FrameKind kind>
@@ -159,6 +159,9 @@ class LogReader {
     std::uint8_t fletcherA_ = 0;
     std::uint8_t fletcherB_ = 0;
     bool checksumError_ = false;
+    // The end of the block last searched in vain for a trailer: the frame runs
+    // past it, so no later byte of that block needs searching again.
+    std::int64_t noTrailerBefore_ = -1;
     bool endOfLog_ = true;
     bool lineHeld_ = false;  // the line so far waits for a live stream's next bytes
     bool stopsOnAbort_ = true;

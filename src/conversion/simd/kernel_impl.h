@@ -130,6 +130,19 @@ void FletcherWith(const unsigned char* data, std::size_t m, std::uint8_t* ckA, s
     *ckB = static_cast<std::uint8_t>(b);
 }
 
+template <class Vec>
+std::uint32_t ByteSumWith(const unsigned char* data, std::size_t m) {
+    std::uint32_t sum = 0;
+    std::size_t j = 0;
+    if constexpr (Vec::kWidth > 1) {
+        typename Vec::Sums sums;
+        for (; j + Vec::kWidth <= m; j += Vec::kWidth) Vec::AddBytes(sums, Vec::Load(data + j));
+        sum = Vec::Total(sums).a;
+    }
+    for (; j < m; ++j) sum += data[j];
+    return sum;
+}
+
 // Candidates are found a vector at a time by the key's first and last
 // characters together; only those are compared in full.
 template <class Vec>
@@ -216,6 +229,7 @@ constexpr Kernel MakeKernel(const char* name) {
             ScanPlainWith<Vec>,
             PassLinesWith<Vec>,
             FletcherWith<Vec>,
+            ByteSumWith<Vec>,
             FindKeyWith<Vec>,
             ReportMarksWith<Vec>};
 }

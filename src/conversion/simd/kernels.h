@@ -42,6 +42,8 @@ struct Kernel {
     // frame's 2048 bytes at once).
     void (*fletcher)(const unsigned char* data, std::size_t count, std::uint8_t* a,
                      std::uint8_t* b);
+    // The sum of count bytes (at most a frame's 2048 at once), for SiRF's check.
+    std::uint32_t (*byteSum)(const unsigned char* data, std::size_t count);
     // Where the key (keyLength > 0) first lies wholly in [from, size), or SIZE_MAX.
     std::size_t (*findKey)(const char* text, std::size_t size, const char* key,
                            std::size_t keyLength, std::size_t from);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The few vector operations the kernels (kernel_impl.h) are written in. Each
 // instruction set gives one struct over its own vector type: kWidth bytes,
-// Load, masks with one bit per byte (the first byte in bit 0), and the two
-// Fletcher sums. A struct exists only where its instructions are enabled, and
-// everything here is local to the file that includes it (see kernel_impl.h).
+// Load, masks with one bit per byte (the first byte in bit 0), the two
+// Fletcher sums, and the first of them alone (a plain sum of bytes). A struct
+// exists only where its instructions are enabled, and everything here is local
+// to the file that includes it (see kernel_impl.h).
 #pragma once
 
 #include <cstddef>
@@ -77,6 +78,9 @@ struct Sse2Ops {
             s.weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(tops, stepHi)));
         s.bytes = _mm_add_epi64(s.bytes, _mm_sad_epu8(v, zero));
     }
+    static void AddBytes(Sums& s, Vec v) {
+        s.bytes = _mm_add_epi64(s.bytes, _mm_sad_epu8(v, _mm_setzero_si128()));
+    }
     static ScalarOps::Sums Total(const Sums& s) {
         alignas(16) std::uint32_t w[4];
         alignas(16) std::uint64_t t[2];
@@ -120,6 +124,9 @@ struct Avx2Ops {
             _mm256_add_epi32(s.weighted, _mm256_madd_epi16(lo, _mm256_sub_epi16(tops, stepLo)));
         s.weighted =
             _mm256_add_epi32(s.weighted, _mm256_madd_epi16(hi, _mm256_sub_epi16(tops, stepHi)));
+        s.bytes = _mm256_add_epi64(s.bytes, _mm256_sad_epu8(v, _mm256_setzero_si256()));
+    }
+    static void AddBytes(Sums& s, Vec v) {
         s.bytes = _mm256_add_epi64(s.bytes, _mm256_sad_epu8(v, _mm256_setzero_si256()));
     }
     static ScalarOps::Sums Total(const Sums& s) {
