@@ -99,6 +99,12 @@ inline constexpr std::array<FrameKind, 256> kFrameByFirstSync = [] {
     return kinds;
 }();
 
+// The frame kind whose two sync bytes are p then b, else Text.
+constexpr FrameKind FrameStartedBy(unsigned char p, unsigned char b) {
+    const FrameKind kind = kFrameByFirstSync[p];
+    return kind != FrameKind::Text && b == LayoutOf(kind).sync[1] ? kind : FrameKind::Text;
+}
+
 // Whether b is the first sync byte of a frame whose second sync byte is plain
 // text (0x20..0x7F): text that follows it cannot be taken in bulk.
 constexpr bool OpensFrameBeforeText(unsigned char b) {

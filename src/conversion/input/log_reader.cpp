@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The reader is one state machine over bytes (Step). Fast mode adds two bulk
+// The reader is one state machine over bytes (Step). Fast mode adds bulk
 // moves that leave its state exactly as the byte steps would: a run of plain
 // text bytes (0x20..0x7F) needs no decision unless it follows the first sync
-// byte of a frame that starts with text, and the body of a frame, once its
-// length is known and its end (its length, or for SiRF the first B0 B3) lies in
-// the buffer, can be checked in one tight loop. Frame geometry comes from
-// frame_kinds.h.
+// byte of a frame that starts with text; text mixed with other bytes (binary
+// data of no known frame) needs one only at a line end or a frame's sync pair;
+// and the body of a frame, once its length is known and its end (its length,
+// or for SiRF the first B0 B3) lies in the buffer, can be checked in one tight
+// loop. Frame geometry comes from frame_kinds.h.
 #include "conversion/input/log_reader.h"
 
 #include <algorithm>
@@ -286,8 +287,8 @@ bool LogReader::Step(unsigned char b) {
             complete = p != kLF && lineHasBytes;
         } else {
             if (IsPlain(b)) AppendRange(bufferPos_, bufferPos_ + 1);
-            const FrameKind started = kFrameByFirstSync[p];
-            if (started != FrameKind::Text && b == LayoutOf(started).sync[1]) StartFrame(started);
+            const FrameKind started = FrameStartedBy(p, b);
+            if (started != FrameKind::Text) StartFrame(started);
         }
     } else {
         if (InLineCharSet(b)) AppendRange(bufferPos_, bufferPos_ + 1);
@@ -306,6 +307,34 @@ bool LogReader::Step(unsigned char b) {
     // A frame's last byte never pairs with the next one.
     prevByte_ = frameEnded ? 0 : b;
     return complete;
+}
+
+bool LogReader::TakeMixedText() {
+    // Kept bytes gather here first: a std::string cannot be written past its size.
+    constexpr std::size_t kPiece = 256;
+    char kept[kPiece];
+    const unsigned char* const d = data_;
+    unsigned char p = prevByte_;
+    std::size_t i = bufferPos_;
+    bool stopped = false;
+    FlushSpan();
+    while (!stopped && i < bufferCount_) {
+        const std::size_t pieceEnd = std::min(bufferCount_, i + kPiece);
+        std::size_t n = 0;
+        for (; i < pieceEnd; ++i) {
+            const unsigned char c = d[i];
+            stopped = c == kCR || c == kLF || FrameStartedBy(p, c) != FrameKind::Text;
+            if (stopped) break;
+            kept[n] = static_cast<char>(c);  // written always, kept when plain: no branch
+            n += IsPlain(c) ? 1 : 0;
+            p = c;
+        }
+        line_.append(kept, n);
+    }
+    const bool moved = i > bufferPos_;
+    bufferPos_ = i;
+    prevByte_ = p;
+    return moved;
 }
 
 bool LogReader::BulkFrame() {
@@ -458,6 +487,8 @@ std::string_view LogReader::ReadLogLine() {
                         if (complete) return TakeLine();
                         continue;
                     }
+                    // A frame's first sync byte, met at every frame, is quicker by a step.
+                    if (kFrameByFirstSync[b] == FrameKind::Text && TakeMixedText()) continue;
                 }
             } else if (BulkFrame()) {
                 continue;

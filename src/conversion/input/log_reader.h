@@ -10,9 +10,9 @@
 // not leaves its printable bytes in the line. Bad content never raises: only an
 // unreadable file does (IoError, with the path and the system's reason).
 //
-// Fast mode reads large blocks and skips runs of plain text and the bodies of
-// frames in bulk; reference mode takes one byte at a time through
-// 2048-byte blocks. Both return the same lines and the same BytesRead, which
+// Fast mode reads large blocks and takes runs of text, binary data of no known
+// frame, and the bodies of frames in bulk; reference mode takes one byte at a
+// time through 2048-byte blocks. Both return the same lines and the same BytesRead, which
 // advances as if the log were read in 2048-byte blocks.
 #pragma once
 
@@ -123,6 +123,9 @@ class LogReader {
     void StartFrame(FrameKind kind);
     void EndFrame(bool checksOut);
     void CountFrame(bool checksOut);
+    // Text with bytes outside the line's set, up to the next line end or frame
+    // start: the plain bytes join the line. False when no byte was taken.
+    bool TakeMixedText();
     bool BulkFrame();  // the rest of a frame, when its end lies in the buffer
     // The check of a frame's rest in the buffer: the bytes it takes, or 0 when
     // the rest is not all there.
