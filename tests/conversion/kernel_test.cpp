@@ -120,13 +120,16 @@ TEST(Kernels, TextScanRandomMixes) {
     }
 }
 
-// Fletcher sums, byte sums, key search and report marks over random lines and lengths
+// Fletcher sums, byte sums, mixed text, key search and report marks over random
+// lines and lengths
 // that cross every vector width.
 TEST(Kernels, AgreeWithScalar) {
     const std::vector<const Kernel*> kernels = RunnableKernels();
     const Kernel& scalar = *kernels.back();
     ASSERT_STREQ(scalar.name, "scalar");
-    const std::string alphabet = std::string("$GPTXT,RMC delay*\r\n\x01\xFF") + "ab";
+    const std::string alphabet =
+        std::string("$GPTXT,RMC delay*\r\n\x01\xFF\xA0\xA2\xB5\x04") + "ab";
+    const SyncPairs pairs{{0xA0, 0xB5, 0x04}, {0xA2, 'b', '$'}};
     std::mt19937 random(9122026);
     for (int round = 0; round < 2000; ++round) {
         std::string text(random() % 140, 'a');
@@ -141,6 +144,12 @@ TEST(Kernels, AgreeWithScalar) {
         scalar.fletcher(bytes, text.size(), &expectedA, &expectedB);
         ReportMarks expected;
         scalar.reportMarks(text.data(), text.size(), keyLength, &expected);
+        const std::size_t begin = std::min(from, text.size());
+        const auto prev = static_cast<unsigned char>(alphabet[random() % alphabet.size()]);
+        std::string expectedKept(text.size(), '\0');
+        const MixedText expectedMixed =
+            scalar.takeMixed(bytes, begin, text.size(), prev, &pairs, expectedKept.data());
+        expectedKept.resize(expectedMixed.kept);
         for (const Kernel* kernel : kernels) {
             SCOPED_TRACE(kernel->name);
             std::uint8_t a = a0, b = b0;
@@ -148,6 +157,11 @@ TEST(Kernels, AgreeWithScalar) {
             ASSERT_EQ(a, expectedA);
             ASSERT_EQ(b, expectedB);
             ASSERT_EQ(kernel->byteSum(bytes, text.size()), scalar.byteSum(bytes, text.size()));
+            std::string kept(text.size(), '\0');
+            const MixedText mixed =
+                kernel->takeMixed(bytes, begin, text.size(), prev, &pairs, kept.data());
+            ASSERT_EQ(mixed.stop, expectedMixed.stop) << text;
+            ASSERT_EQ(kept.substr(0, mixed.kept), expectedKept) << text;
             ASSERT_EQ(kernel->findKey(text.data(), text.size(), key.data(), key.size(), from),
                       scalar.findKey(text.data(), text.size(), key.data(), key.size(), from))
                 << text;

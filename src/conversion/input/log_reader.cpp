@@ -44,6 +44,16 @@ bool InLineCharSet(unsigned char b) {
     return b == kLF || b == kCR || IsPlain(b);
 }
 
+constexpr SyncPairs kSyncPairs = [] {
+    static_assert(kFrameLayouts.size() == kSyncPairCount);
+    SyncPairs pairs{};
+    for (std::size_t k = 0; k < kSyncPairCount; ++k) {
+        pairs.first[k] = kFrameLayouts[k].sync[0];
+        pairs.second[k] = kFrameLayouts[k].sync[1];
+    }
+    return pairs;
+}();
+
 }  // namespace
 
 LogReader::LogReader(Mode mode, std::size_t fastBlockSize)
@@ -311,30 +321,22 @@ bool LogReader::Step(unsigned char b) {
 
 bool LogReader::TakeMixedText() {
     // Kept bytes gather here first: a std::string cannot be written past its size.
-    constexpr std::size_t kPiece = 256;
+    constexpr std::size_t kPiece = 1024;
     char kept[kPiece];
-    const unsigned char* const d = data_;
-    unsigned char p = prevByte_;
     std::size_t i = bufferPos_;
-    bool stopped = false;
     FlushSpan();
-    while (!stopped && i < bufferCount_) {
+    for (;;) {
         const std::size_t pieceEnd = std::min(bufferCount_, i + kPiece);
-        std::size_t n = 0;
-        for (; i < pieceEnd; ++i) {
-            const unsigned char c = d[i];
-            stopped = c == kCR || c == kLF || FrameStartedBy(p, c) != FrameKind::Text;
-            if (stopped) break;
-            kept[n] = static_cast<char>(c);  // written always, kept when plain: no branch
-            n += IsPlain(c) ? 1 : 0;
-            p = c;
-        }
-        line_.append(kept, n);
+        const MixedText taken = kernel_->takeMixed(
+            data_, i, pieceEnd, i == bufferPos_ ? prevByte_ : data_[i - 1], &kSyncPairs, kept);
+        line_.append(kept, taken.kept);
+        i = taken.stop;
+        if (i < pieceEnd || i == bufferCount_) break;
     }
-    const bool moved = i > bufferPos_;
+    if (i == bufferPos_) return false;
+    prevByte_ = data_[i - 1];
     bufferPos_ = i;
-    prevByte_ = p;
-    return moved;
+    return true;
 }
 
 bool LogReader::BulkFrame() {

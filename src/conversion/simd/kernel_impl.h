@@ -39,6 +39,56 @@ std::size_t ScanPlainWith(const unsigned char* data, std::size_t begin, std::siz
     return end;
 }
 
+template <class Vec>
+MixedText TakeMixedWith(const unsigned char* data, std::size_t begin, std::size_t end,
+                        unsigned char prev, const SyncPairs* pairs, char* out) {
+    auto stops = [pairs](unsigned char p, unsigned char c) {
+        bool pair = false;
+        for (std::size_t k = 0; k < kSyncPairCount; ++k)
+            pair |= p == pairs->first[k] && c == pairs->second[k];
+        return pair || IsLineEnd(c);
+    };
+    std::size_t n = 0;
+    // Written always, counted when plain: no branch.
+    auto keep = [&](unsigned char c) {
+        out[n] = static_cast<char>(c);
+        n += IsOtherByte(c) ? 0 : 1;
+    };
+    std::size_t i = begin;
+    // The first byte pairs with prev; from the second on, a vector's bytes
+    // pair with those one before them in data.
+    if (i < end) {
+        if (stops(prev, data[i])) return {i, 0};
+        keep(data[i++]);
+    }
+    if constexpr (Vec::kWidth > 1) {
+        constexpr std::uint32_t kAll = Vec::kWidth == 32 ? ~0u : (1u << Vec::kWidth) - 1;
+        for (; i + Vec::kWidth <= end; i += Vec::kWidth) {
+            const auto v = Vec::Load(data + i);
+            const auto before = Vec::Load(data + i - 1);
+            std::uint32_t stop = Vec::EqualAnyMask(v, kScanCR, kScanLF);
+            for (std::size_t k = 0; k < kSyncPairCount; ++k) {
+                stop |= Vec::EqualAnyMask(before, pairs->first[k]) &
+                        Vec::EqualAnyMask(v, pairs->second[k]);
+            }
+            std::uint32_t plain = ~Vec::OtherMask(v) & kAll;
+            if (stop != 0) plain &= (1u << __builtin_ctz(stop)) - 1;
+            if (plain == kAll) {
+                std::memcpy(out + n, data + i, Vec::kWidth);
+                n += Vec::kWidth;
+            } else {
+                n += Vec::Pack(v, plain, out + n);
+            }
+            if (stop != 0) return {i + static_cast<std::size_t>(__builtin_ctz(stop)), n};
+        }
+    }
+    for (; i < end; ++i) {
+        if (stops(data[i - 1], data[i])) return {i, n};
+        keep(data[i]);
+    }
+    return {end, n};
+}
+
 // Position of the n-th (from 1) set bit of mask.
 unsigned NthBit(std::uint32_t mask, std::size_t n) {
     for (; n > 1; --n) mask &= mask - 1;
@@ -50,9 +100,7 @@ LinesPassed PassLinesWith(const unsigned char* data, std::size_t begin, std::siz
                           const unsigned char* keyBytes, std::size_t k, std::size_t maxLines) {
     LinesPassed passed;
     if (maxLines == 0) return passed;
-    auto keyAt = [&](std::size_t j) {
-        return end - j >= k && SameBytes(data + j, keyBytes, k);
-    };
+    auto keyAt = [&](std::size_t j) { return end - j >= k && SameBytes(data + j, keyBytes, k); };
     std::uint32_t previousEnd = 1;  // the line is empty at begin: as if after a line end
     std::size_t i = begin;
     const std::size_t width = Vec::kWidth;
@@ -230,6 +278,7 @@ constexpr Kernel MakeKernel(const char* name) {
             PassLinesWith<Vec>,
             FletcherWith<Vec>,
             ByteSumWith<Vec>,
+            TakeMixedWith<Vec>,
             FindKeyWith<Vec>,
             ReportMarksWith<Vec>};
 }

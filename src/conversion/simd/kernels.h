@@ -27,6 +27,20 @@ struct ReportMarks {
     std::size_t comma[kReportCommas] = {};  // their positions
 };
 
+// The two sync bytes of each binary frame kind: where a byte follows the
+// first of a pair and is its second, a frame starts.
+constexpr std::size_t kSyncPairCount = 3;
+struct SyncPairs {
+    unsigned char first[kSyncPairCount];
+    unsigned char second[kSyncPairCount];
+};
+
+// Where text mixed with other bytes stops, and how many plain bytes it kept.
+struct MixedText {
+    std::size_t stop = 0;
+    std::size_t kept = 0;
+};
+
 struct Kernel {
     const char* name;
     // Index of the first byte in [begin, end) outside 0x20..0x7F, or end.
@@ -44,6 +58,12 @@ struct Kernel {
                      std::uint8_t* b);
     // The sum of count bytes (at most a frame's 2048 at once), for SiRF's check.
     std::uint32_t (*byteSum)(const unsigned char* data, std::size_t count);
+    // Text mixed with other bytes from begin, where the byte before is prev:
+    // stops at the first CR or LF, or the first byte that completes a sync
+    // pair, or at end; the plain bytes (0x20..0x7F) before the stop are copied
+    // to out, which has room for end - begin.
+    MixedText (*takeMixed)(const unsigned char* data, std::size_t begin, std::size_t end,
+                           unsigned char prev, const SyncPairs* pairs, char* out);
     // Where the key (keyLength > 0) first lies wholly in [from, size), or SIZE_MAX.
     std::size_t (*findKey)(const char* text, std::size_t size, const char* key,
                            std::size_t keyLength, std::size_t from);

@@ -2,11 +2,13 @@
 // The few vector operations the kernels (kernel_impl.h) are written in. Each
 // instruction set gives one struct over its own vector type: kWidth bytes,
 // Load, masks with one bit per byte (the first byte in bit 0), the two
-// Fletcher sums, and the first of them alone (a plain sum of bytes). A struct
-// exists only where its instructions are enabled, and everything here is local
-// to the file that includes it (see kernel_impl.h).
+// Fletcher sums, the first of them alone (a plain sum of bytes), and Pack, the
+// bytes a mask picks, in order. A struct exists only where its instructions are
+// enabled, and everything here is local to the file that includes it (see
+// kernel_impl.h).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -81,6 +83,14 @@ struct Sse2Ops {
     static void AddBytes(Sums& s, Vec v) {
         s.bytes = _mm_add_epi64(s.bytes, _mm_sad_epu8(v, _mm_setzero_si128()));
     }
+    // Writes the bytes of v whose mask bit is set to out; returns how many.
+    static std::size_t Pack(Vec v, std::uint32_t mask, char* out) {
+        alignas(16) char bytes[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(bytes), v);
+        std::size_t n = 0;
+        for (; mask != 0; mask &= mask - 1) out[n++] = bytes[__builtin_ctz(mask)];
+        return n;
+    }
     static ScalarOps::Sums Total(const Sums& s) {
         alignas(16) std::uint32_t w[4];
         alignas(16) std::uint64_t t[2];
@@ -92,6 +102,19 @@ struct Sse2Ops {
 #endif
 
 #if defined(__AVX2__)
+// For each 8-bit mask, the indices of its set bits in order, one a byte: the
+// shuffle that packs the bytes it picks from 8 to the front.
+constexpr std::array<std::uint64_t, 256> kPackShuffles = [] {
+    std::array<std::uint64_t, 256> shuffles{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned k = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if ((mask >> bit & 1) != 0) shuffles[mask] |= std::uint64_t{bit} << (8 * k++);
+        }
+    }
+    return shuffles;
+}();
+
 struct Avx2Ops {
     using Vec = __m256i;
     static constexpr std::size_t kWidth = 32;
@@ -128,6 +151,22 @@ struct Avx2Ops {
     }
     static void AddBytes(Sums& s, Vec v) {
         s.bytes = _mm256_add_epi64(s.bytes, _mm256_sad_epu8(v, _mm256_setzero_si256()));
+    }
+    // Eight bytes at a time by shuffle; each step writes 8 bytes at out + n,
+    // so out needs room for the 32 however few are kept.
+    static std::size_t Pack(Vec v, std::uint32_t mask, char* out) {
+        const __m128i halves[2] = {_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)};
+        std::size_t n = 0;
+        for (unsigned group = 0; group < 4; ++group) {
+            const unsigned bits = mask >> (8 * group) & 0xFF;
+            const __m128i shuffle =
+                _mm_add_epi8(_mm_cvtsi64_si128(static_cast<long long>(kPackShuffles[bits])),
+                             _mm_set1_epi8(static_cast<char>(group % 2 * 8)));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + n),
+                             _mm_shuffle_epi8(halves[group / 2], shuffle));
+            n += static_cast<std::size_t>(__builtin_popcount(bits));
+        }
+        return n;
     }
     static ScalarOps::Sums Total(const Sums& s) {
         alignas(32) std::uint32_t w[8];
