@@ -3,7 +3,9 @@
 // converter. Each 1 Hz epoch holds a UBX NAV-PVT frame, GGA, RMC, GSA, three
 // GSV and VTG sentences and the "RMC delay" report; SiRF binary and MediaTek
 // binary frames come every 20 to 40 s, and about one frame in a hundred has a
-// damaged byte. The same options and seed always give the same bytes.
+// damaged byte. With --binary-heavy every epoch also holds the SiRF frame and
+// four RTCM 3 frames of 120 to 300 bytes, which the converter does not know.
+// The same options and seed always give the same bytes.
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -28,19 +30,21 @@ struct Options {
     std::uint64_t seed = 1;
     bool nmeaOnly = false;
     bool reportsEveryLine = false;
+    bool binaryHeavy = false;
     std::uint64_t reportEvery = 1;  // epochs
     std::string output;
 };
 
 constexpr const char* kUsage =
     "usage: tarnimex-gen-log [--days N] [--seed N] [--nmea-only] [--reports-every-line]\n"
-    "                        [--report-every N] -o FILE\n"
+    "                        [--report-every N] [--binary-heavy] -o FILE\n"
     "  --days N              length of the log in days of 1 Hz epochs (default 1, may be a "
     "fraction)\n"
     "  --seed N              seed of the pseudo-random content (default 1)\n"
     "  --nmea-only           no binary frames\n"
     "  --reports-every-line  a delay report after every sentence\n"
     "  --report-every N      the epoch's report only every N epochs (default 1)\n"
+    "  --binary-heavy        a SiRF frame and four RTCM 3 frames in every epoch\n"
     "  -o FILE               the log to write\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -74,6 +78,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.nmeaOnly = true;
         } else if (arg == "--reports-every-line") {
             options.reportsEveryLine = true;
+        } else if (arg == "--binary-heavy") {
+            options.binaryHeavy = true;
         } else {
             std::fprintf(stderr, "tarnimex-gen-log: unknown argument: %s\n", argv[i]);
             return false;
@@ -99,10 +105,12 @@ class LogGenerator {
     void Epoch(std::string& out) {
         if (!options_.nmeaOnly) {
             Frame(out, AppendUbxNavPvt);
-            if (--nextSirf_ <= 0) {
+            if (--nextSirf_ <= 0 || options_.binaryHeavy) {
                 Frame(out, AppendSirfGeodetic);
                 nextSirf_ = NextInterval();
             }
+            for (int i = 0; i < (options_.binaryHeavy ? kRtcmFrames : 0); ++i)
+                AppendRtcm3(out, rng_, 120 + rng_.Below(181));
         }
         reportInEpoch_ = 0;
         Sentence(out, AppendGga);
@@ -122,6 +130,8 @@ class LogGenerator {
     }
 
   private:
+    static constexpr int kRtcmFrames = 4;  // MSM observations of four constellations
+
     int NextInterval() { return 20 + static_cast<int>(rng_.Below(21)); }
 
     void Sentence(std::string& out, void (*append)(std::string&, const ReceiverState&)) {

@@ -181,4 +181,25 @@ void AppendMediaTekPosition(std::string& out, const ReceiverState& s) {
     out += "\r\n";
 }
 
+void AppendRtcm3(std::string& out, Rng& rng, std::size_t payloadLength) {
+    const std::size_t start = out.size();
+    out.push_back('\xD3');
+    PutBe(out, payloadLength & 0x3FF, 2);
+    for (std::size_t i = 0; i < payloadLength; i += 8) {
+        const std::uint64_t bits = rng.Next();
+        for (std::size_t k = i; k < payloadLength && k < i + 8; ++k)
+            out.push_back(static_cast<char>(bits >> (8 * (k - i))));
+    }
+    constexpr std::uint32_t kCrc24Q = 0x1864CFB;
+    std::uint32_t crc = 0;
+    for (std::size_t i = start; i < out.size(); ++i) {
+        crc ^= static_cast<std::uint32_t>(ByteAt(out, i)) << 16;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc <<= 1;
+            if ((crc & 0x1000000) != 0) crc ^= kCrc24Q;
+        }
+    }
+    PutBe(out, crc & 0xFFFFFF, 3);
+}
+
 }  // namespace tarnimex::bench
