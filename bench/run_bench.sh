@@ -39,6 +39,7 @@ LOGS=(
     "nmea-only-4d|--days 4 --nmea-only"
     "reports-1d|--days 1 --reports-every-line"
     "hourly-4d|--days 4 --report-every 3600"
+    "binary-1d|--days 1 --binary-heavy"
 )
 
 mkdir -p "$DATA_DIR"
