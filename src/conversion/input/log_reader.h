@@ -12,8 +12,8 @@
 //
 // Fast mode reads large blocks and takes runs of text, binary data of no known
 // frame, and the bodies of frames in bulk; reference mode takes one byte at a
-// time through 2048-byte blocks. Both return the same lines and the same BytesRead, which
-// advances as if the log were read in 2048-byte blocks.
+// time through 2048-byte blocks. Both return the same lines and the same
+// BytesRead, which advances as if the log were read in 2048-byte blocks.
 #pragma once
 
 #include <cstdint>
