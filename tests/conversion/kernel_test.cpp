@@ -121,8 +121,7 @@ TEST(Kernels, TextScanRandomMixes) {
 }
 
 // Fletcher sums, byte sums, mixed text, key search and report marks over random
-// lines and lengths
-// that cross every vector width.
+// lines and lengths that cross every vector width.
 TEST(Kernels, AgreeWithScalar) {
     const std::vector<const Kernel*> kernels = RunnableKernels();
     const Kernel& scalar = *kernels.back();
