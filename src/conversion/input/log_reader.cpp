@@ -489,8 +489,14 @@ std::string_view LogReader::ReadLogLine() {
                         if (complete) return TakeLine();
                         continue;
                     }
-                    // A frame's first sync byte, met at every frame, is quicker by a step.
-                    if (kFrameByFirstSync[b] == FrameKind::Text && TakeMixedText()) continue;
+                    if (kFrameByFirstSync[b] == FrameKind::Text) {
+                        if (TakeMixedText()) continue;
+                    } else {
+                        // A frame's first sync byte, met at every frame: its step,
+                        // then the next byte's below, without a scan between.
+                        Step(b);
+                        if (++bufferPos_ == bufferCount_) continue;
+                    }
                 }
             } else if (BulkFrame()) {
                 continue;
