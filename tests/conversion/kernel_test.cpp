@@ -120,8 +120,8 @@ TEST(Kernels, TextScanRandomMixes) {
     }
 }
 
-// Fletcher sums, byte sums, mixed text, key search and report marks over random
-// lines and lengths that cross every vector width.
+// Fletcher sums, byte sums, mixed text, a line's bytes, key search and report
+// marks over random lines and lengths that cross every vector width.
 TEST(Kernels, AgreeWithScalar) {
     const std::vector<const Kernel*> kernels = RunnableKernels();
     const Kernel& scalar = *kernels.back();
@@ -149,6 +149,8 @@ TEST(Kernels, AgreeWithScalar) {
         const MixedText expectedMixed =
             scalar.takeMixed(bytes, begin, text.size(), prev, &pairs, expectedKept.data());
         expectedKept.resize(expectedMixed.kept);
+        std::string expectedLine(text.size(), '\0');
+        expectedLine.resize(scalar.keepLineBytes(bytes, begin, text.size(), expectedLine.data()));
         for (const Kernel* kernel : kernels) {
             SCOPED_TRACE(kernel->name);
             std::uint8_t a = a0, b = b0;
@@ -161,6 +163,9 @@ TEST(Kernels, AgreeWithScalar) {
                 kernel->takeMixed(bytes, begin, text.size(), prev, &pairs, kept.data());
             ASSERT_EQ(mixed.stop, expectedMixed.stop) << text;
             ASSERT_EQ(kept.substr(0, mixed.kept), expectedKept) << text;
+            std::string line(text.size(), '\0');
+            line.resize(kernel->keepLineBytes(bytes, begin, text.size(), line.data()));
+            ASSERT_EQ(line, expectedLine) << text;
             ASSERT_EQ(kernel->findKey(text.data(), text.size(), key.data(), key.size(), from),
                       scalar.findKey(text.data(), text.size(), key.data(), key.size(), from))
                 << text;

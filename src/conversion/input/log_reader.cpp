@@ -361,19 +361,10 @@ bool LogReader::BulkFrame() {
     if (checksOut) {
         ClearLine();
     } else {
-        // The frame leaves its line bytes: runs of plain text, a vector at a
-        // time, joined by CR and LF.
-        std::size_t i = bufferPos_;
-        while (i < end) {
-            while (i < end && !InLineCharSet(data_[i])) ++i;
-            const std::size_t runBegin = i;
-            while (i < end) {
-                i = kernel_->scanPlain(data_, i, end);
-                if (i == end || (data_[i] != kCR && data_[i] != kLF)) break;
-                ++i;
-            }
-            if (i > runBegin) AppendRange(runBegin, i);
-        }
+        // The frame leaves its line bytes, CR and LF among them.
+        FlushSpan();
+        char kept[kMaxFrameBytes];
+        line_.append(kept, kernel_->keepLineBytes(data_, bufferPos_, end, kept));
     }
     bufferPos_ = end;
     frameKind_ = FrameKind::Text;

@@ -89,6 +89,32 @@ MixedText TakeMixedWith(const unsigned char* data, std::size_t begin, std::size_
     return {end, n};
 }
 
+template <class Vec>
+std::size_t KeepLineBytesWith(const unsigned char* data, std::size_t begin, std::size_t end,
+                              char* out) {
+    std::size_t n = 0;
+    std::size_t i = begin;
+    if constexpr (Vec::kWidth > 1) {
+        constexpr std::uint32_t kAll = Vec::kWidth == 32 ? ~0u : (1u << Vec::kWidth) - 1;
+        for (; i + Vec::kWidth <= end; i += Vec::kWidth) {
+            const auto v = Vec::Load(data + i);
+            const std::uint32_t kept =
+                (~Vec::OtherMask(v) | Vec::EqualAnyMask(v, kScanCR, kScanLF)) & kAll;
+            if (kept == kAll) {
+                std::memcpy(out + n, data + i, Vec::kWidth);
+                n += Vec::kWidth;
+            } else {
+                n += Vec::Pack(v, kept, out + n);
+            }
+        }
+    }
+    for (; i < end; ++i) {
+        out[n] = static_cast<char>(data[i]);
+        n += IsOtherByte(data[i]) && !IsLineEnd(data[i]) ? 0 : 1;
+    }
+    return n;
+}
+
 // Position of the n-th (from 1) set bit of mask.
 unsigned NthBit(std::uint32_t mask, std::size_t n) {
     for (; n > 1; --n) mask &= mask - 1;
@@ -290,6 +316,7 @@ constexpr Kernel MakeKernel(const char* name) {
             FletcherWith<Vec>,
             ByteSumWith<Vec>,
             TakeMixedWith<Vec>,
+            KeepLineBytesWith<Vec>,
             FindKeyWith<Vec>,
             ReportMarksWith<Vec>};
 }

@@ -64,6 +64,10 @@ struct Kernel {
     // to out, which has room for end - begin.
     MixedText (*takeMixed)(const unsigned char* data, std::size_t begin, std::size_t end,
                            unsigned char prev, const SyncPairs* pairs, char* out);
+    // The bytes of [begin, end) a line keeps (CR, LF, 0x20..0x7F) copied to out,
+    // which has room for end - begin; returns how many.
+    std::size_t (*keepLineBytes)(const unsigned char* data, std::size_t begin, std::size_t end,
+                                 char* out);
     // Where the key (keyLength > 0) first lies wholly in [from, size), or SIZE_MAX.
     std::size_t (*findKey)(const char* text, std::size_t size, const char* key,
                            std::size_t keyLength, std::size_t from);
