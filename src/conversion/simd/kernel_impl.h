@@ -39,6 +39,20 @@ std::size_t ScanPlainWith(const unsigned char* data, std::size_t begin, std::siz
     return end;
 }
 
+// A mask with a bit for each byte of a vector.
+template <class Vec>
+constexpr std::uint32_t kWholeVector = Vec::kWidth == 32 ? ~0u : (1u << Vec::kWidth) - 1;
+
+// The bytes of the vector v, loaded from data, that mask picks, written to out
+// in order; returns how many. A vector kept whole is copied.
+template <class Vec>
+std::size_t KeepPicked(typename Vec::Vec v, std::uint32_t mask, const unsigned char* data,
+                       char* out) {
+    if (mask != kWholeVector<Vec>) return Vec::Pack(v, mask, out);
+    std::memcpy(out, data, Vec::kWidth);
+    return Vec::kWidth;
+}
+
 template <class Vec>
 MixedText TakeMixedWith(const unsigned char* data, std::size_t begin, std::size_t end,
                         unsigned char prev, const SyncPairs* pairs, char* out) {
@@ -62,7 +76,6 @@ MixedText TakeMixedWith(const unsigned char* data, std::size_t begin, std::size_
         keep(data[i++]);
     }
     if constexpr (Vec::kWidth > 1) {
-        constexpr std::uint32_t kAll = Vec::kWidth == 32 ? ~0u : (1u << Vec::kWidth) - 1;
         for (; i + Vec::kWidth <= end; i += Vec::kWidth) {
             const auto v = Vec::Load(data + i);
             const auto before = Vec::Load(data + i - 1);
@@ -71,14 +84,9 @@ MixedText TakeMixedWith(const unsigned char* data, std::size_t begin, std::size_
                 stop |= Vec::EqualAnyMask(before, pairs->first[k]) &
                         Vec::EqualAnyMask(v, pairs->second[k]);
             }
-            std::uint32_t plain = ~Vec::OtherMask(v) & kAll;
+            std::uint32_t plain = ~Vec::OtherMask(v) & kWholeVector<Vec>;
             if (stop != 0) plain &= (1u << __builtin_ctz(stop)) - 1;
-            if (plain == kAll) {
-                std::memcpy(out + n, data + i, Vec::kWidth);
-                n += Vec::kWidth;
-            } else {
-                n += Vec::Pack(v, plain, out + n);
-            }
+            n += KeepPicked<Vec>(v, plain, data + i, out + n);
             if (stop != 0) return {i + static_cast<std::size_t>(__builtin_ctz(stop)), n};
         }
     }
@@ -95,17 +103,11 @@ std::size_t KeepLineBytesWith(const unsigned char* data, std::size_t begin, std:
     std::size_t n = 0;
     std::size_t i = begin;
     if constexpr (Vec::kWidth > 1) {
-        constexpr std::uint32_t kAll = Vec::kWidth == 32 ? ~0u : (1u << Vec::kWidth) - 1;
         for (; i + Vec::kWidth <= end; i += Vec::kWidth) {
             const auto v = Vec::Load(data + i);
             const std::uint32_t kept =
-                (~Vec::OtherMask(v) | Vec::EqualAnyMask(v, kScanCR, kScanLF)) & kAll;
-            if (kept == kAll) {
-                std::memcpy(out + n, data + i, Vec::kWidth);
-                n += Vec::kWidth;
-            } else {
-                n += Vec::Pack(v, kept, out + n);
-            }
+                (~Vec::OtherMask(v) | Vec::EqualAnyMask(v, kScanCR, kScanLF)) & kWholeVector<Vec>;
+            n += KeepPicked<Vec>(v, kept, data + i, out + n);
         }
     }
     for (; i < end; ++i) {

@@ -78,7 +78,7 @@ struct Sse2Ops {
             s.weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), _mm_sub_epi16(tops, stepLo)));
         s.weighted = _mm_add_epi32(
             s.weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), _mm_sub_epi16(tops, stepHi)));
-        s.bytes = _mm_add_epi64(s.bytes, _mm_sad_epu8(v, zero));
+        AddBytes(s, v);
     }
     static void AddBytes(Sums& s, Vec v) {
         s.bytes = _mm_add_epi64(s.bytes, _mm_sad_epu8(v, _mm_setzero_si128()));
@@ -147,7 +147,7 @@ struct Avx2Ops {
             _mm256_add_epi32(s.weighted, _mm256_madd_epi16(lo, _mm256_sub_epi16(tops, stepLo)));
         s.weighted =
             _mm256_add_epi32(s.weighted, _mm256_madd_epi16(hi, _mm256_sub_epi16(tops, stepHi)));
-        s.bytes = _mm256_add_epi64(s.bytes, _mm256_sad_epu8(v, _mm256_setzero_si256()));
+        AddBytes(s, v);
     }
     static void AddBytes(Sums& s, Vec v) {
         s.bytes = _mm256_add_epi64(s.bytes, _mm256_sad_epu8(v, _mm256_setzero_si256()));
